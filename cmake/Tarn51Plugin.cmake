@@ -1,0 +1,70 @@
+# The plug-in target. Its shared-code target "Tarn51" is the one compiled copy of
+# the JUCE modules and of the meter's own code; every plug-in format, the
+# standalone program, the command-line meter, the tests and the benchmarks link it.
+
+set(TARN_FORMATS VST3)
+
+juce_add_plugin(Tarn51
+    PRODUCT_NAME "Tarn5.1"
+    PLUGIN_NAME "Tarn5.1"
+    COMPANY_NAME "Velnor"
+    DESCRIPTION "Loudness and True Peak meter compatible with BS1770 and EBU R128 standards."
+    VERSION 2.0.3
+    FORMATS ${TARN_FORMATS}
+    PLUGIN_MANUFACTURER_CODE Veln
+    PLUGIN_CODE Tr51
+    IS_SYNTH FALSE
+    NEEDS_MIDI_INPUT FALSE
+    NEEDS_MIDI_OUTPUT FALSE
+    IS_MIDI_EFFECT FALSE
+    EDITOR_WANTS_KEYBOARD_FOCUS FALSE
+    COPY_PLUGIN_AFTER_BUILD FALSE
+    VST2_CATEGORY kPlugCategEffect
+    VST3_CATEGORIES Fx Analyzer)
+
+set(TARN_SOURCE_DIRS engine processor editor report plugin)
+set(TARN_SOURCES)
+foreach(dir IN LISTS TARN_SOURCE_DIRS)
+    file(GLOB dir_sources CONFIGURE_DEPENDS
+        "${CMAKE_SOURCE_DIR}/${dir}/*.cpp" "${CMAKE_SOURCE_DIR}/${dir}/*.h")
+    list(APPEND TARN_SOURCES ${dir_sources})
+endforeach()
+target_sources(Tarn51 PRIVATE ${TARN_SOURCES})
+
+# Warnings on the meter's own sources; JUCE's module sources keep JUCE's flags.
+set(TARN_WARNINGS -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
+    -Wcast-align -Wunused -Wnull-dereference -Wdouble-promotion -Wno-missing-field-initializers)
+set_source_files_properties(${TARN_SOURCES} PROPERTIES COMPILE_OPTIONS "${TARN_WARNINGS}")
+
+target_include_directories(Tarn51 PUBLIC ${CMAKE_SOURCE_DIR})
+
+# Framework settings that every user of the shared code must see in the same way.
+target_compile_definitions(Tarn51 PUBLIC
+    JUCE_WEB_BROWSER=0
+    JUCE_USE_CURL=0
+    JUCE_VST3_CAN_REPLACE_VST2=0
+    JUCE_DISPLAY_SPLASH_SCREEN=0
+    JUCE_REPORT_APP_USAGE=0
+    JUCE_MODAL_LOOPS_PERMITTED=1
+    JUCE_STRICT_REFCOUNTEDPOINTER=1)
+
+target_link_libraries(Tarn51
+    PRIVATE
+        juce::juce_audio_utils
+        juce::juce_audio_formats
+        juce::juce_audio_processors
+        juce::juce_gui_extra
+        juce::juce_recommended_config_flags
+    PUBLIC
+        PkgConfig::TARN_CODECS)
+
+# The module include folder, without the module sources, for the consumers of the
+# shared code (linking the modules themselves would compile them a second time).
+get_target_property(TARN_JUCE_INCLUDES juce::juce_core INTERFACE_INCLUDE_DIRECTORIES)
+target_include_directories(Tarn51 SYSTEM PUBLIC ${TARN_JUCE_INCLUDES})
+
+# tarn51_use_shared_code(target): an executable of ours that links the shared code.
+function(tarn51_use_shared_code target)
+    target_link_libraries(${target} PRIVATE Tarn51 juce::juce_recommended_config_flags)
+    target_compile_options(${target} PRIVATE ${TARN_WARNINGS})
+endfunction()
