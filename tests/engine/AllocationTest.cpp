@@ -3,117 +3,59 @@
 #include "EngineDriver.h"
 #include "support/TestSignals.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <memory>
-#include <new>
 
-// Counts the heap allocations made on the current thread while a check is armed, by
-// replacing the global allocation functions of this test program.
+// Counts the heap allocations made on the current thread while a check is armed. The
+// C allocator is interposed (glibc), so operator new and JUCE's own heap blocks, which
+// call malloc directly, are both seen.
 namespace
 {
 thread_local bool armed = false;
 thread_local long allocations = 0;
 
-void* allocate (std::size_t size)
+struct AllocationCheck
 {
-    if (armed)
-        ++allocations;
-
-    if (void* p = std::malloc (size == 0 ? 1 : size))
-        return p;
-
-    throw std::bad_alloc();
-}
-
-void* allocateAligned (std::size_t size, std::align_val_t alignment)
-{
-    if (armed)
-        ++allocations;
-
-    const auto align = static_cast<std::size_t> (alignment);
-    if (void* p = std::aligned_alloc (align, (size + align - 1) / align * align))
-        return p;
-
-    throw std::bad_alloc();
-}
-
-class AllocationCheck
-{
-public:
     AllocationCheck()
     {
         allocations = 0;
         armed = true;
     }
     ~AllocationCheck() { armed = false; }
-
     long count() const { return allocations; }
 };
 } // namespace
 
-void* operator new (std::size_t size)
+extern "C"
 {
-    return allocate (size);
-}
-void* operator new[] (std::size_t size)
-{
-    return allocate (size);
-}
-void* operator new (std::size_t size, const std::nothrow_t&) noexcept
-{
-    try
+    void* __libc_malloc (std::size_t);
+    void* __libc_calloc (std::size_t, std::size_t);
+    void* __libc_realloc (void*, std::size_t);
+    void* __libc_memalign (std::size_t, std::size_t);
+
+    void* malloc (std::size_t size)
     {
-        return allocate (size);
+        allocations += armed ? 1 : 0;
+        return __libc_malloc (size);
     }
-    catch (...)
+
+    void* calloc (std::size_t n, std::size_t size)
     {
-        return nullptr;
+        allocations += armed ? 1 : 0;
+        return __libc_calloc (n, size);
     }
-}
-void* operator new[] (std::size_t size, const std::nothrow_t& tag) noexcept
-{
-    return operator new (size, tag);
-}
-void* operator new (std::size_t size, std::align_val_t alignment)
-{
-    return allocateAligned (size, alignment);
-}
-void* operator new[] (std::size_t size, std::align_val_t alignment)
-{
-    return allocateAligned (size, alignment);
-}
-void operator delete (void* p) noexcept
-{
-    std::free (p);
-}
-void operator delete[] (void* p) noexcept
-{
-    std::free (p);
-}
-void operator delete (void* p, std::size_t) noexcept
-{
-    std::free (p);
-}
-void operator delete[] (void* p, std::size_t) noexcept
-{
-    std::free (p);
-}
-void operator delete (void* p, std::align_val_t) noexcept
-{
-    std::free (p);
-}
-void operator delete[] (void* p, std::align_val_t) noexcept
-{
-    std::free (p);
-}
-void operator delete (void* p, std::size_t, std::align_val_t) noexcept
-{
-    std::free (p);
-}
-void operator delete[] (void* p, std::size_t, std::align_val_t) noexcept
-{
-    std::free (p);
+
+    void* realloc (void* p, std::size_t size)
+    {
+        allocations += armed ? 1 : 0;
+        return __libc_realloc (p, size);
+    }
+
+    void* aligned_alloc (std::size_t alignment, std::size_t size)
+    {
+        allocations += armed ? 1 : 0;
+        return __libc_memalign (alignment, size);
+    }
 }
 
 TEST (Allocation, FeedTimeSlicesAndHistogramsAllocateNothing)

@@ -59,6 +59,12 @@ std::vector<RatedCase> casesAt (double rate, std::initializer_list<const char*> 
     return out;
 }
 
+// Names the case in test listings (and so in CTest's test names).
+void PrintTo (const RatedCase& c, std::ostream* os)
+{
+    *os << c.ebu.name << "_at_" << static_cast<int> (c.rate) << "Hz";
+}
+
 class EbuConformance : public testing::TestWithParam<RatedCase>
 {
 };

@@ -44,6 +44,12 @@ struct RateCase
     int shortTermLength, shortTermHop;
 };
 
+// Names the case in test listings (and so in CTest's test names).
+void PrintTo (const RateCase& c, std::ostream* os)
+{
+    *os << static_cast<int> (c.rate) << "Hz";
+}
+
 class WindowTiming : public testing::TestWithParam<RateCase>
 {
 };
