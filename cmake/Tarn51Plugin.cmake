@@ -3,6 +3,12 @@
 # standalone program, the command-line meter, the tests and the benchmarks link it.
 
 set(TARN_FORMATS VST VST3 LV2)
+
+# JUCE's leak detector and assertions are compiled into debug builds only. With this option
+# (on by default) release builds keep both: a leaked object or a failed assertion is written
+# to the log, which is the standard error stream when no logger is installed, so that the
+# tests in real hosts can see it. Costs one atomic count per leak-checked object.
+option(TARN_LEAK_CHECKS "Keep JUCE's leak detector and assertion log in release builds" ON)
 set(TARN_LV2_URI "https://velnor.org/plugins/tarn51")
 
 # VST 2.4 from Debian's fst headers, behind the shim folder that mends their layout.
@@ -20,6 +26,8 @@ juce_add_plugin(Tarn51
     PRODUCT_NAME "Tarn5.1"
     PLUGIN_NAME "Tarn5.1"
     COMPANY_NAME "Velnor"
+    COMPANY_WEBSITE "https://velnor.org"
+    COMPANY_EMAIL "mailto:support@velnor.org"
     DESCRIPTION "Loudness and True Peak meter compatible with BS1770 and EBU R128 standards."
     VERSION 2.0.3
     FORMATS ${TARN_FORMATS}
@@ -48,6 +56,10 @@ target_compile_definitions(Tarn51 PUBLIC JucePlugin_LV2URI="${TARN_LV2_URI}")
 # fst reminds its own authors, with #warning, of constants still to document.
 target_compile_options(Tarn51_VST PRIVATE -Wno-cpp)
 
+# The VST effect record's version field: 203 (JUCE would put the version code 0x20003
+# there; the vendor version query still answers 0x20003).
+target_compile_definitions(Tarn51_VST PRIVATE JucePlugin_VSTChunkStructureVersion=203)
+
 set(TARN_SOURCE_DIRS engine processor editor report plugin)
 set(TARN_SOURCES)
 foreach(dir IN LISTS TARN_SOURCE_DIRS)
@@ -73,6 +85,8 @@ target_compile_definitions(Tarn51 PUBLIC
     JUCE_REPORT_APP_USAGE=0
     JUCE_MODAL_LOOPS_PERMITTED=1
     JUCE_STRICT_REFCOUNTEDPOINTER=1
+    $<$<BOOL:${TARN_LEAK_CHECKS}>:JUCE_CHECK_MEMORY_LEAKS=1>
+    $<$<BOOL:${TARN_LEAK_CHECKS}>:JUCE_LOG_ASSERTIONS=1>
     "JucePlugin_PreferredChannelConfigurations={6,6},{5,5},{2,2},{1,1}")
 
 target_link_libraries(Tarn51
@@ -95,3 +109,34 @@ function(tarn51_use_shared_code target)
     target_link_libraries(${target} PRIVATE Tarn51 juce::juce_recommended_config_flags)
     target_compile_options(${target} PRIVATE ${TARN_WARNINGS})
 endfunction()
+
+# Installation: the three Linux plug-in formats where hosts look for them. Relative folders
+# are taken under CMAKE_INSTALL_PREFIX (lib/vst, lib/vst3, lib/lv2: /usr/local/lib/... by
+# default, which hosts scan like /usr/lib/...); TARN_INSTALL_TO_HOME puts them into the
+# user's ~/.vst, ~/.vst3 and ~/.lv2 instead.
+option(TARN_INSTALL_TO_HOME "cmake --install puts the plug-ins into ~/.vst, ~/.vst3 and ~/.lv2" OFF)
+if(TARN_INSTALL_TO_HOME)
+    set(TARN_DEFAULT_VST_DIR "$ENV{HOME}/.vst")
+    set(TARN_DEFAULT_VST3_DIR "$ENV{HOME}/.vst3")
+    set(TARN_DEFAULT_LV2_DIR "$ENV{HOME}/.lv2")
+else()
+    set(TARN_DEFAULT_VST_DIR lib/vst)
+    set(TARN_DEFAULT_VST3_DIR lib/vst3)
+    set(TARN_DEFAULT_LV2_DIR lib/lv2)
+endif()
+set(TARN_VST_INSTALL_DIR "${TARN_DEFAULT_VST_DIR}" CACHE STRING "Install folder of the VST 2.4 plug-in")
+set(TARN_VST3_INSTALL_DIR "${TARN_DEFAULT_VST3_DIR}" CACHE STRING "Install folder of the VST3 bundle")
+set(TARN_LV2_INSTALL_DIR "${TARN_DEFAULT_LV2_DIR}" CACHE STRING "Install folder of the LV2 bundle")
+# A changed TARN_INSTALL_TO_HOME moves folders that were not chosen by hand.
+foreach(format VST VST3 LV2)
+    if(DEFINED TARN_LAST_DEFAULT_${format}_DIR
+       AND TARN_${format}_INSTALL_DIR STREQUAL TARN_LAST_DEFAULT_${format}_DIR)
+        set_property(CACHE TARN_${format}_INSTALL_DIR PROPERTY VALUE "${TARN_DEFAULT_${format}_DIR}")
+    endif()
+    set(TARN_LAST_DEFAULT_${format}_DIR "${TARN_DEFAULT_${format}_DIR}" CACHE INTERNAL "")
+endforeach()
+
+install(FILES "$<TARGET_FILE:Tarn51_VST>" DESTINATION "${TARN_VST_INSTALL_DIR}" RENAME "Tarn5.1.so")
+get_target_property(TARN_VST3_BUNDLE Tarn51_VST3 JUCE_PLUGIN_ARTEFACT_FILE)
+install(DIRECTORY "${TARN_VST3_BUNDLE}" DESTINATION "${TARN_VST3_INSTALL_DIR}" USE_SOURCE_PERMISSIONS)
+install(DIRECTORY "$<TARGET_FILE_DIR:Tarn51_LV2>" DESTINATION "${TARN_LV2_INSTALL_DIR}" USE_SOURCE_PERMISSIONS)

@@ -11,6 +11,8 @@ packages=(
     libflac-dev libvorbis-dev libogg-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fst-dev lv2-dev lilv-utils serdi sordi
+    jalv jackd2 xvfb xauth binutils
+    clang libclang-rt-14-dev
 )
 
 missing=()

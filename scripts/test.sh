@@ -1,7 +1,28 @@
 #!/usr/bin/env bash
 # Fresh machine to test results: install, build, and run every test.
+#
+# Besides build/ (or $TARN_BUILD_DIR) it builds, each into a folder of its own beside it, only
+# what runs under a sanitizer: the concurrency stress test with ThreadSanitizer (-tsan) and,
+# with clang, the libFuzzer targets with AddressSanitizer (-fuzz). ctest runs them with the
+# other tests and reports them as skipped where a folder is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
-ctest --test-dir "${TARN_BUILD_DIR:-build}" --output-on-failure --parallel "$(nproc)"
+
+build_dir=${TARN_BUILD_DIR:-build}
+jobs=$(nproc)
+
+cmake -S . -B "${build_dir}-tsan" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARN_SANITIZE=thread \
+    -DTARN_BUILD_BENCHMARKS=OFF > "${build_dir}-tsan.configure.log"
+cmake --build "${build_dir}-tsan" --parallel "$jobs" --target tarn51-concurrency-tests
+
+if command -v clang++ > /dev/null; then
+    # Without the assertion log: the fuzzer feeds JUCE input it rightly asserts on.
+    cmake -S . -B "${build_dir}-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARN_SANITIZE=fuzzer \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTARN_BUILD_BENCHMARKS=OFF \
+        -DTARN_LEAK_CHECKS=OFF > "${build_dir}-fuzz.configure.log"
+    cmake --build "${build_dir}-fuzz" --parallel "$jobs" --target tarn51-fuzz-state tarn51-fuzz-audio
+fi
+
+ctest --test-dir "$build_dir" --output-on-failure --parallel "$jobs"
