@@ -98,19 +98,6 @@ TEST (LookAndFeel, DisabledBarSliderHasHalfTheSaturationAndAThinOutline)
     EXPECT_GT (darkeningOn, 2.0f * darkeningOff);
 }
 
-TEST (LookAndFeel, BaseColourRuleForFocusHoverAndPress)
-{
-    const auto base = thumb.withMultipliedSaturation (0.9f);
-    EXPECT_EQ (TarnxLookAndFeel::makeBaseColour (thumb, false, false, false), base);
-    EXPECT_EQ (TarnxLookAndFeel::makeBaseColour (thumb, true, false, false),
-               thumb.withMultipliedSaturation (1.3f));
-    EXPECT_EQ (TarnxLookAndFeel::makeBaseColour (thumb, false, true, false), base.contrasting (0.1f));
-
-    // Pressing wins over hovering.
-    EXPECT_EQ (TarnxLookAndFeel::makeBaseColour (thumb, false, true, true), base.contrasting (0.2f));
-    EXPECT_EQ (TarnxLookAndFeel::makeBaseColour (thumb, false, false, true), base.contrasting (0.2f));
-}
-
 TEST (LookAndFeel, FlatShapeTooSmallForItsOutlineIsNotDrawn)
 {
     juce::Image image (juce::Image::ARGB, 20, 20, true);
