@@ -187,10 +187,10 @@ private:
 
     ParameterIndices indices{};
     RelaxedAtomic<int> hostFrameRate{0};
-    // Between prepareToPlay and releaseResources.
+    // Whether the processor is between prepareToPlay and releaseResources, and whether the
+    // module is a client of loudnessThread. Touched by prepareToPlay, releaseResources and
+    // processBlock only, which hosts never run at the same time.
     bool prepared = false;
-    // These two are touched by prepareToPlay, releaseResources and processBlock only, which
-    // hosts never run at the same time.
     bool moduleOnThread = false;
     juce::AudioSampleBuffer outputBuffer; // standalone output routing
 

@@ -249,7 +249,7 @@ TEST (RealTime, ASecondPrepareAtAnotherRateNeverRebuildsUnderARunningTimeSlice)
 
     const auto noise = TestSignals::noise (rate, -20.0f, 1.0, 3, TestSignals::stereo());
 
-    for (int round = 0; round < 40; ++round)
+    for (int round = 0; round < 150; ++round)
     {
         const double newRate = round % 2 == 0 ? 44100.0 : 48000.0;
 
