@@ -18,11 +18,12 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes envelope (const std::string& xml, int lengthAdjustment = 0)
 {
-    Bytes block = {0x56, 0x43, 0x32, 0x21, 0, 0, 0, 0};
+    Bytes block (8 + xml.size() + 1, 0);
+    const std::uint8_t magic[] = {0x56, 0x43, 0x32, 0x21};
+    std::memcpy (block.data(), magic, sizeof (magic));
     const auto length = static_cast<std::uint32_t> (static_cast<int> (xml.size()) + lengthAdjustment);
     std::memcpy (block.data() + 4, &length, sizeof (length));
-    block.insert (block.end(), xml.begin(), xml.end());
-    block.push_back (0);
+    std::memcpy (block.data() + 8, xml.data(), xml.size());
     return block;
 }
 

@@ -157,6 +157,11 @@ TEST_P (JuceHost, ChannelLayoutsAcceptedAndRefused)
         EXPECT_EQ (instance->getTotalNumInputChannels(), set.size());
     }
 
+    // JUCE's VST 2.4 host asks the plug-in nothing here (any count up to the announced six
+    // passes), so refusals are checked through VST3 here and in the raw VST 2.4 host.
+    if (juce::String (GetParam().name) == "VST")
+        return;
+
     const std::pair<Set, Set> refused[] = {{Set::create5point1(), Set::stereo()},
                                            {Set::quadraphonic(), Set::quadraphonic()},
                                            {Set::createLCR(), Set::createLCR()},

@@ -48,7 +48,10 @@ info)
     expect "^$uri\$"
     expect "^[[:space:]]*Name:[[:space:]]+Tarn5\.1\$"
     expect "^[[:space:]]*Author:[[:space:]]+Velnor\$"
-    expect "^[[:space:]]*Has latency:[[:space:]]+no\$|Latency port"
+    expect "^[[:space:]]*Class:[[:space:]]+Plugin\$"
+    for preset in EBU ATSC ARIB; do
+        expect "^[[:space:]]+(Presets:[[:space:]]*)?$preset\$"
+    done
     for i in 1 2 3 4 5 6; do
         expect "Symbol:[[:space:]]+audio_in_$i\$"
         expect "Symbol:[[:space:]]+audio_out_$i\$"
@@ -60,7 +63,7 @@ info)
     if grep -q "http://lv2plug.in/ns/ext/midi#MidiEvent" "$work/info.txt"; then
         fail "a port takes MIDI"
     fi
-    echo "lv2info: $uri with 6 audio inputs and 6 audio outputs"
+    echo "lv2info: $uri with 6 audio inputs, 6 audio outputs and the three programs as presets"
     ;;
 
 validate)
