@@ -669,6 +669,14 @@ const juce::String Tarn51AudioProcessor::getParameterName (int parameterIndex)
     return parameters.getParameterName (parameterIndex);
 }
 
+juce::String Tarn51AudioProcessor::getParameterID (int parameterIndex)
+{
+    if (juce::isPositiveAndBelow (parameterIndex, parameters.identifiers.size()))
+        return parameters.identifiers[parameterIndex];
+
+    return juce::String (parameterIndex);
+}
+
 float Tarn51AudioProcessor::getParameter (int parameterIndex)
 {
     return parameters.getParameter (parameterIndex);

@@ -72,6 +72,9 @@ public:
 
     int getNumParameters() override;
     const juce::String getParameterName (int index) override;
+    // The parameter's identifier (its state attribute name) as the stable ID the formats use.
+    // JUCE's default, the index, cannot start an LV2 name, so ten parameters shared one URI.
+    juce::String getParameterID (int index) override;
     float getParameter (int index) override;
     const juce::String getParameterText (int index) override;
     int getParameterNumSteps (int index) override;

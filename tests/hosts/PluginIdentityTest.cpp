@@ -69,6 +69,20 @@ TEST (PluginIdentity, FactoryMakesTheMeterWithWhatTheWrappersAsk)
     EXPECT_FALSE (processor->silenceInProducesSilenceOut());
 }
 
+// The formats derive their parameter IDs from these (LV2 URIs, VST3 IDs): distinct, and each a
+// name that may begin an LV2 Turtle name.
+TEST (PluginIdentity, ParameterIdsAreTheStateAttributeNames)
+{
+    Tarn51AudioProcessor processor;
+    const char* ids[] = {"MeasurementStandard", "MeasurementScale", "MeasurementUnit", "MeasurementType",
+                         "FollowTransport",     "Surroundlayout",   "TruePeakRefLevel", "TruePeakMaxLevel",
+                         "TruePeakHoldTime",    "TruePeakOverTime", "HistogramLoudness", "MLThreshold",
+                         "STLThreshold",        "MomLoudnessParam", "ShtLoudnessParam"};
+    for (int i = 0; i < 15; ++i)
+        EXPECT_EQ (processor.getParameterID (i), juce::String (ids[i])) << i;
+    EXPECT_EQ (processor.getParameterID (15), juce::String ("15"));
+}
+
 TEST (PluginIdentity, LayoutsFollowTheChannelConfigurations)
 {
     std::unique_ptr<juce::AudioProcessor> processor (createPluginFilter());
