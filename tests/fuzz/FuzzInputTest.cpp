@@ -29,8 +29,8 @@ Bytes envelope (const std::string& xml, int lengthAdjustment = 0)
 
 std::string stateWith (const std::string& value)
 {
-    const char* ids[] = {"MeasurementStandard", "MeasurementScale", "MeasurementUnit", "MeasurementType",
-                         "FollowTransport",     "Surroundlayout",   "TruePeakRefLevel", "TruePeakMaxLevel",
+    const char* ids[] = {"MeasurementStandard", "MeasurementScale", "MeasurementUnit",   "MeasurementType",
+                         "FollowTransport",     "Surroundlayout",   "TruePeakRefLevel",  "TruePeakMaxLevel",
                          "TruePeakHoldTime",    "TruePeakOverTime", "HistogramLoudness", "MLThreshold",
                          "STLThreshold",        "MomLoudnessParam", "ShtLoudnessParam"};
     std::string xml = "<MYPLUGINSETTINGS";
@@ -70,21 +70,22 @@ Bytes mutate (Bytes input, std::mt19937& random)
         switch (kind (random))
         {
         case 0:
-            if (! input.empty())
+            if (!input.empty())
                 input[at] ^= static_cast<std::uint8_t> (1u << (random() % 8));
             break;
         case 1:
-            input.insert (input.begin() + static_cast<long> (at), static_cast<std::uint8_t> (anyByte (random)));
+            input.insert (input.begin() + static_cast<long> (at),
+                          static_cast<std::uint8_t> (anyByte (random)));
             break;
         case 2:
-            if (! input.empty())
+            if (!input.empty())
                 input.erase (input.begin() + static_cast<long> (at));
             break;
         case 3:
             input.resize (at);
             break;
         default:
-            if (! input.empty())
+            if (!input.empty())
                 input[at] = static_cast<std::uint8_t> (anyByte (random));
             break;
         }
@@ -102,7 +103,8 @@ TEST_F (FuzzInputs, StatesMadeByHandAndMutated)
 {
     const auto seeds = stateSeeds();
     for (const auto& seed : seeds)
-        EXPECT_EQ (FuzzHarness::feedState (seed.data(), seed.size()), "") << std::string (seed.begin(), seed.end());
+        EXPECT_EQ (FuzzHarness::feedState (seed.data(), seed.size()), "")
+            << std::string (seed.begin(), seed.end());
 
     std::mt19937 random (1);
     for (int i = 0; i < 1500; ++i)
@@ -140,11 +142,13 @@ TEST_F (FuzzInputs, AudioMadeByHandAndRandom)
     std::vector<float> specials;
     for (int i = 0; i < 48000; ++i)
     {
-        const float pattern[] = {nan, inf, -inf, 1.0e-40f, -1.0e-45f, 3.4e38f, -3.4e38f, 1.0f, -1.0f, 0.0f, -0.0f};
+        const float pattern[] = {nan,      inf,  -inf,  1.0e-40f, -1.0e-45f, 3.4e38f,
+                                 -3.4e38f, 1.0f, -1.0f, 0.0f,     -0.0f};
         specials.push_back (pattern[i % std::size (pattern)]);
     }
-    const std::vector<std::pair<int, float>> wildChanges = {
-        {0, nan}, {5, inf}, {7, -inf}, {11, 1.0e30f}, {13, -5.0f}, {14, 2.0f}, {4, 0.5f}, {15, 1.0f}, {3, 0.99f}};
+    const std::vector<std::pair<int, float>> wildChanges = {{0, nan},      {5, inf},    {7, -inf},
+                                                            {11, 1.0e30f}, {13, -5.0f}, {14, 2.0f},
+                                                            {4, 0.5f},     {15, 1.0f},  {3, 0.99f}};
 
     for (std::uint8_t rate = 0; rate < 6; ++rate)
         for (std::uint8_t flags : {0x01, 0x00, 0x05, 0x09, 0x08})

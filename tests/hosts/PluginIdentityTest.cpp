@@ -18,7 +18,8 @@ constexpr int fourCharCode (const char (&code)[5])
 TEST (PluginIdentity, ConfigurationTheWrappersAreBuiltWith)
 {
     EXPECT_STREQ (JucePlugin_Name, "Tarn5.1");
-    EXPECT_STREQ (JucePlugin_Desc, "Loudness and True Peak meter compatible with BS1770 and EBU R128 standards.");
+    EXPECT_STREQ (JucePlugin_Desc,
+                  "Loudness and True Peak meter compatible with BS1770 and EBU R128 standards.");
     EXPECT_STREQ (JucePlugin_VersionString, "2.0.3");
     EXPECT_EQ (JucePlugin_VersionCode, 0x20003);
     EXPECT_STREQ (JucePlugin_Manufacturer, "Velnor");
@@ -74,8 +75,8 @@ TEST (PluginIdentity, FactoryMakesTheMeterWithWhatTheWrappersAsk)
 TEST (PluginIdentity, ParameterIdsAreTheStateAttributeNames)
 {
     Tarn51AudioProcessor processor;
-    const char* ids[] = {"MeasurementStandard", "MeasurementScale", "MeasurementUnit", "MeasurementType",
-                         "FollowTransport",     "Surroundlayout",   "TruePeakRefLevel", "TruePeakMaxLevel",
+    const char* ids[] = {"MeasurementStandard", "MeasurementScale", "MeasurementUnit",   "MeasurementType",
+                         "FollowTransport",     "Surroundlayout",   "TruePeakRefLevel",  "TruePeakMaxLevel",
                          "TruePeakHoldTime",    "TruePeakOverTime", "HistogramLoudness", "MLThreshold",
                          "STLThreshold",        "MomLoudnessParam", "ShtLoudnessParam"};
     for (int i = 0; i < 15; ++i)

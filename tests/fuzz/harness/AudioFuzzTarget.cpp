@@ -7,7 +7,7 @@
 extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t size)
 {
     const auto problem = FuzzHarness::feedAudio (data, size);
-    if (! problem.empty())
+    if (!problem.empty())
     {
         std::fprintf (stderr, "audio fuzz: %s\n", problem.c_str());
         std::abort();

@@ -95,14 +95,14 @@ Processors& processors()
 std::string checkReadings (const Tarn51AudioProcessor& p)
 {
     const auto& r = p.readings;
-    const float levels[] = {r.momentary,    r.shortTerm,    r.integrated,  r.loudnessRange,
+    const float levels[] = {r.momentary,    r.shortTerm,    r.integrated, r.loudnessRange,
                             r.maxMomentary, r.maxShortTerm, r.maxTruePeak};
     for (float x : levels)
-        if (! std::isfinite (x))
+        if (!std::isfinite (x))
             return "a loudness or peak reading is not finite: " + std::to_string (x);
     for (int c = 0; c < numChannels; ++c)
     {
-        if (! std::isfinite (r.peakHold[c].load()))
+        if (!std::isfinite (r.peakHold[c].load()))
             return "peak hold of channel " + std::to_string (c) + " is not finite";
         if (std::isnan (r.peakPosition[c].load()))
             return "peak position of channel " + std::to_string (c) + " is NaN";
@@ -111,12 +111,12 @@ std::string checkReadings (const Tarn51AudioProcessor& p)
                     r.rangeHighPosition.load()})
         if (std::isnan (x))
             return "a meter position is NaN";
-    if (! std::isfinite (r.measuredSamples.load()) || r.momentaryHits < 0 || r.shortTermHits < 0)
+    if (!std::isfinite (r.measuredSamples.load()) || r.momentaryHits < 0 || r.shortTermHits < 0)
         return "time or hit counts out of range";
     for (int i = 0; i < numParameters; ++i)
     {
         const float v = const_cast<Tarn51AudioProcessor&> (p).getParameter (i);
-        if (! (v >= 0.0f && v <= 1.0f))
+        if (!(v >= 0.0f && v <= 1.0f))
             return "parameter " + std::to_string (i) + " normalised to " + std::to_string (v);
     }
     return {};
@@ -132,14 +132,15 @@ bool processUnchanged (Tarn51AudioProcessor& p, const juce::AudioSampleBuffer& s
     for (int position = 0; position < signal.getNumSamples();)
     {
         const int n = std::min (useFirst ? firstBlock : secondBlock, signal.getNumSamples() - position);
-        useFirst = ! useFirst;
+        useFirst = !useFirst;
         block.setSize (numChannels, n, false, false, true);
         for (int c = 0; c < numChannels; ++c)
-            std::memcpy (block.getWritePointer (c), signal.getReadPointer (c, position), sizeof (float) * (size_t) n);
+            std::memcpy (block.getWritePointer (c), signal.getReadPointer (c, position),
+                         sizeof (float) * (size_t)n);
         p.processBlock (block, midi);
         for (int c = 0; c < numChannels; ++c)
-            if (std::memcmp (block.getReadPointer (c), signal.getReadPointer (c, position), sizeof (float) * (size_t) n)
-                != 0)
+            if (std::memcmp (block.getReadPointer (c), signal.getReadPointer (c, position),
+                             sizeof (float) * (size_t)n) != 0)
                 return false;
         position += n;
     }
@@ -169,8 +170,9 @@ std::string feedState (const std::uint8_t* data, std::size_t size)
     p.getStateInformation (after);
 
     // Too short or without the magic number: nothing may change.
-    const bool hasMagic = size > 8 && data[0] == 0x56 && data[1] == 0x43 && data[2] == 0x32 && data[3] == 0x21;
-    if (! hasMagic && after != before)
+    const bool hasMagic =
+        size > 8 && data[0] == 0x56 && data[1] == 0x43 && data[2] == 0x32 && data[3] == 0x21;
+    if (!hasMagic && after != before)
         return "a block without the state header changed the settings";
 
     // Whatever was loaded saves as a well-formed state again.
@@ -181,8 +183,9 @@ std::string feedState (const std::uint8_t* data, std::size_t size)
     std::memcpy (&length, bytes + 4, sizeof (length));
     if (length != after.getSize() - 9)
         return "the saved state's length field is wrong";
-    const auto xml = juce::AudioProcessor::getXmlFromBinary (after.getData(), static_cast<int> (after.getSize()));
-    if (xml == nullptr || ! xml->hasTagName ("MYPLUGINSETTINGS") || xml->getNumAttributes() < numParameters)
+    const auto xml =
+        juce::AudioProcessor::getXmlFromBinary (after.getData(), static_cast<int> (after.getSize()));
+    if (xml == nullptr || !xml->hasTagName ("MYPLUGINSETTINGS") || xml->getNumAttributes() < numParameters)
         return "the saved state does not parse";
 
     // The loaded values drive the audio path: it must still pass audio and measure sanely.
@@ -191,10 +194,10 @@ std::string feedState (const std::uint8_t* data, std::size_t size)
     for (int c = 0; c < numChannels; ++c)
         for (int i = 0; i < tone.getNumSamples(); ++i)
             tone.setSample (c, i, 0.5f * std::sin (0.03f * static_cast<float> (i * (c + 1))));
-    if (! processUnchanged (p, tone, 480, 97))
+    if (!processUnchanged (p, tone, 480, 97))
         return "audio changed after loading the state";
     for (int i = 0; i < numParameters; ++i)
-        (void) p.getParameterText (i);
+        (void)p.getParameterText (i);
     return checkReadings (p);
 }
 
@@ -227,7 +230,8 @@ std::string feedAudio (const std::uint8_t* data, std::size_t size)
     {
         // Full-scale noise, long enough for momentary and short-term values.
         const auto seed = in.word();
-        const int numSamples = 1 + static_cast<int> (in.word() % static_cast<std::uint32_t> (rates[rateIndex] * 4));
+        const int numSamples =
+            1 + static_cast<int> (in.word() % static_cast<std::uint32_t> (rates[rateIndex] * 4));
         signal.setSize (numChannels, numSamples);
         std::mt19937 random (seed);
         std::uniform_real_distribution<float> noise (-1.0f, 1.0f);
@@ -246,7 +250,7 @@ std::string feedAudio (const std::uint8_t* data, std::size_t size)
                 signal.setSample (c, i, in.rawFloat());
     }
 
-    if (! processUnchanged (p, signal, firstBlock, secondBlock))
+    if (!processUnchanged (p, signal, firstBlock, secondBlock))
         return "audio changed";
     return checkReadings (p);
 }

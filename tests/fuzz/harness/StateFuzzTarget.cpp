@@ -7,7 +7,7 @@
 extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t size)
 {
     const auto problem = FuzzHarness::feedState (data, size);
-    if (! problem.empty())
+    if (!problem.empty())
     {
         std::fprintf (stderr, "state fuzz: %s\n", problem.c_str());
         std::abort();

@@ -11,11 +11,11 @@
 // hosting classes. The paths come from the build (TARN_VST3_PLUGIN, TARN_VST_PLUGIN).
 namespace
 {
-const char* const parameterNames[] = {
-    "Measurement Standard", "Measurement Scale",  "Measurement Unit",    "Measurement Type",
-    "Follow Transport",     "Surround layout",    "TruePeak Ref Level",  "TruePeak Max Level",
-    "TruePeak Hold Time",   "TruePeak Over Time", "Histogram Loudness",  "ML Threshold",
-    "STL Threshold",        "Mom. Loudness Param", "Sht. Loudness Param"};
+const char* const parameterNames[] = {"Measurement Standard", "Measurement Scale",   "Measurement Unit",
+                                      "Measurement Type",     "Follow Transport",    "Surround layout",
+                                      "TruePeak Ref Level",   "TruePeak Max Level",  "TruePeak Hold Time",
+                                      "TruePeak Over Time",   "Histogram Loudness",  "ML Threshold",
+                                      "STL Threshold",        "Mom. Loudness Param", "Sht. Loudness Param"};
 
 constexpr int numMeterParameters = 15;
 constexpr int momentaryOutput = 13;
@@ -57,7 +57,8 @@ protected:
     }
 
     // The host-visible parameter with the given name.
-    static juce::AudioProcessorParameter* parameter (juce::AudioPluginInstance& instance, const juce::String& name)
+    static juce::AudioProcessorParameter* parameter (juce::AudioPluginInstance& instance,
+                                                     const juce::String& name)
     {
         for (auto* p : instance.getParameters())
             if (p->getName (100) == name)
@@ -119,8 +120,7 @@ juce::AudioBuffer<float> run (juce::AudioPluginInstance& instance, const juce::A
 bool sameBits (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b, int channel)
 {
     return std::memcmp (a.getReadPointer (channel), b.getReadPointer (channel),
-                        sizeof (float) * static_cast<size_t> (a.getNumSamples()))
-           == 0;
+                        sizeof (float) * static_cast<size_t> (a.getNumSamples())) == 0;
 }
 
 TEST_P (JuceHost, DescriptionNamesTheMeter)
@@ -218,17 +218,20 @@ TEST_P (JuceHost, StateRoundTrip)
 
 TEST_P (JuceHost, AudioPassesUnchangedAtEveryRateAndBlockSize)
 {
-    const std::vector<std::vector<int>> patterns = {{1}, {64}, {511}, {4096}, {1, 7, 64, 100, 511, 13, 4096, 2}};
+    const std::vector<std::vector<int>> patterns = {
+        {1}, {64}, {511}, {4096}, {1, 7, 64, 100, 511, 13, 4096, 2}};
     for (double rate : {44100.0, 48000.0, 96000.0})
     {
         auto instance = create (rate, 4096);
         instance->prepareToPlay (rate, 4096);
         for (const auto& pattern : patterns)
         {
-            const auto signal = testSignal (6, static_cast<int> (rate / 5), static_cast<int> (rate) + pattern[0], 0.5f);
+            const auto signal =
+                testSignal (6, static_cast<int> (rate / 5), static_cast<int> (rate) + pattern[0], 0.5f);
             const auto output = run (*instance, signal, pattern);
             for (int c = 0; c < 6; ++c)
-                EXPECT_TRUE (sameBits (signal, output, c)) << rate << " Hz, block " << pattern[0] << ", channel " << c;
+                EXPECT_TRUE (sameBits (signal, output, c))
+                    << rate << " Hz, block " << pattern[0] << ", channel " << c;
         }
         instance->releaseResources();
     }
@@ -292,20 +295,22 @@ TEST_P (JuceHost, AutomationAcrossEveryRangeWhileAudioRuns)
         parameters.push_back (parameter (*instance, name));
 
     std::atomic<bool> done{false};
-    std::thread automation ([&] {
-        for (int round = 0; round < 10; ++round)
-            for (auto* p : parameters)
-                for (int step = 0; step <= 20; ++step)
-                {
-                    p->setValueNotifyingHost (static_cast<float> (step) / 20.0f);
-                    (void) p->getValue();
-                    (void) p->getCurrentValueAsText();
-                }
-        done = true;
-    });
+    std::thread automation (
+        [&]
+        {
+            for (int round = 0; round < 10; ++round)
+                for (auto* p : parameters)
+                    for (int step = 0; step <= 20; ++step)
+                    {
+                        p->setValueNotifyingHost (static_cast<float> (step) / 20.0f);
+                        (void)p->getValue();
+                        (void)p->getCurrentValueAsText();
+                    }
+            done = true;
+        });
     const auto signal = testSignal (6, 24000, 5, 0.8f);
     int passes = 0, changed = 0;
-    while (! done || passes == 0)
+    while (!done || passes == 0)
     {
         const auto output = run (*instance, signal, {256, 19});
         for (int c = 0; c < 6; ++c)
@@ -374,7 +379,8 @@ TEST_P (JuceHost, EditorOpensAndClosesInAWindow)
 
 INSTANTIATE_TEST_SUITE_P (Formats, JuceHost,
                           testing::Values (Format{"VST3", TARN_VST3_PLUGIN}, Format{"VST", TARN_VST_PLUGIN}),
-                          [] (const testing::TestParamInfo<Format>& info) { return std::string (info.param.name); });
+                          [] (const testing::TestParamInfo<Format>& info)
+                          { return std::string (info.param.name); });
 } // namespace
 
 int main (int argc, char** argv)

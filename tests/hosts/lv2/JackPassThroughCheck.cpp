@@ -81,15 +81,15 @@ int playSource (jack_nframes_t frames, void* arg)
 int record (jack_nframes_t frames, void* arg)
 {
     auto& recorder = *static_cast<Recorder*> (arg);
-    if (! recorder.recording.load())
+    if (!recorder.recording.load())
         return 0;
     const size_t start = recorder.length.load();
     if (start + frames > recorder.capacity)
         return 0;
     for (int c = 0; c < numChannels; ++c)
     {
-        std::memcpy (recorder.playedSamples[c].data() + start, jack_port_get_buffer (recorder.played[c], frames),
-                     frames * sizeof (float));
+        std::memcpy (recorder.playedSamples[c].data() + start,
+                     jack_port_get_buffer (recorder.played[c], frames), frames * sizeof (float));
         std::memcpy (recorder.returnedSamples[c].data() + start,
                      jack_port_get_buffer (recorder.returned[c], frames), frames * sizeof (float));
     }
@@ -102,7 +102,8 @@ jack_client_t* open (const char* name)
     jack_status_t status;
     auto* client = jack_client_open (name, JackNoStartServer, &status);
     if (client == nullptr)
-        std::fprintf (stderr, "cannot open JACK client %s (status 0x%x)\n", name, static_cast<unsigned> (status));
+        std::fprintf (stderr, "cannot open JACK client %s (status 0x%x)\n", name,
+                      static_cast<unsigned> (status));
     return client;
 }
 
@@ -142,8 +143,8 @@ int main (int argc, char** argv)
         const auto n = std::to_string (c + 1);
         source.ports[c] = jack_port_register (source.client, ("out_" + n).c_str(), JACK_DEFAULT_AUDIO_TYPE,
                                               JackPortIsOutput, 0);
-        recorder.played[c] = jack_port_register (recorder.client, ("played_" + n).c_str(), JACK_DEFAULT_AUDIO_TYPE,
-                                                 JackPortIsInput, 0);
+        recorder.played[c] = jack_port_register (recorder.client, ("played_" + n).c_str(),
+                                                 JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
         recorder.returned[c] = jack_port_register (recorder.client, ("returned_" + n).c_str(),
                                                    JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
         recorder.playedSamples[c].assign (recorder.capacity, 0.0f);
@@ -168,12 +169,14 @@ int main (int argc, char** argv)
     for (int c = 0; c < numChannels; ++c)
     {
         const auto n = std::to_string (c + 1);
-        connected = connect (recorder.client, "tarn51-source:out_" + n, target + ":audio_in_" + n) && connected;
-        connected = connect (recorder.client, "tarn51-source:out_" + n, "tarn51-recorder:played_" + n) && connected;
-        connected = connect (recorder.client, target + ":audio_out_" + n, "tarn51-recorder:returned_" + n)
-                    && connected;
+        connected =
+            connect (recorder.client, "tarn51-source:out_" + n, target + ":audio_in_" + n) && connected;
+        connected =
+            connect (recorder.client, "tarn51-source:out_" + n, "tarn51-recorder:played_" + n) && connected;
+        connected = connect (recorder.client, target + ":audio_out_" + n, "tarn51-recorder:returned_" + n) &&
+                    connected;
     }
-    if (! connected)
+    if (!connected)
         return 1;
 
     // Let the new graph settle, then record.
@@ -191,7 +194,7 @@ int main (int argc, char** argv)
         for (size_t i = 0; i < length; ++i)
         {
             const float played = recorder.playedSamples[c][i];
-            if (played == 0.0f && ! std::signbit (played))
+            if (played == 0.0f && !std::signbit (played))
                 ++silent;
             if (std::memcmp (&played, &recorder.returnedSamples[c][i], sizeof (float)) != 0)
             {

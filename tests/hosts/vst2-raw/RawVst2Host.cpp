@@ -77,8 +77,8 @@ Vst2Instance::~Vst2Instance()
     instances.erase (effect);
 }
 
-Vst2Abi::IntPtr Vst2Instance::dispatch (std::int32_t opcode, std::int32_t index, Vst2Abi::IntPtr value, void* ptr,
-                                        float opt)
+Vst2Abi::IntPtr Vst2Instance::dispatch (std::int32_t opcode, std::int32_t index, Vst2Abi::IntPtr value,
+                                        void* ptr, float opt)
 {
     return effect->dispatcher (effect, opcode, index, value, ptr, opt);
 }
@@ -247,11 +247,12 @@ Vst2AudioBuffers::Vst2AudioBuffers (int numChannels, int numSamples, unsigned se
     work = input;
 }
 
-void Vst2AudioBuffers::run (Vst2Instance& instance, const std::vector<int>& blockSizes, int numIns, int numOuts,
-                            bool inPlace)
+void Vst2AudioBuffers::run (Vst2Instance& instance, const std::vector<int>& blockSizes, int numIns,
+                            int numOuts, bool inPlace)
 {
     work = input;
-    std::vector<float*> ins (static_cast<size_t> (std::max (numIns, 1))), outs (static_cast<size_t> (std::max (numOuts, 1)));
+    std::vector<float*> ins (static_cast<size_t> (std::max (numIns, 1))),
+        outs (static_cast<size_t> (std::max (numOuts, 1)));
     size_t next = 0;
     for (int position = 0; position < length;)
     {

@@ -20,18 +20,18 @@ using namespace Vst2Abi;
 
 constexpr std::int32_t fourCharCode (const char (&code)[5])
 {
-    return (std::int32_t (code[0]) << 24) | (std::int32_t (code[1]) << 16) | (std::int32_t (code[2]) << 8)
-           | std::int32_t (code[3]);
+    return (std::int32_t (code[0]) << 24) | (std::int32_t (code[1]) << 16) | (std::int32_t (code[2]) << 8) |
+           std::int32_t (code[3]);
 }
 
-const char* const parameterNames[] = {
-    "Measurement Standard", "Measurement Scale",  "Measurement Unit",    "Measurement Type",
-    "Follow Transport",     "Surround layout",    "TruePeak Ref Level",  "TruePeak Max Level",
-    "TruePeak Hold Time",   "TruePeak Over Time", "Histogram Loudness",  "ML Threshold",
-    "STL Threshold",        "Mom. Loudness Param", "Sht. Loudness Param"};
+const char* const parameterNames[] = {"Measurement Standard", "Measurement Scale",   "Measurement Unit",
+                                      "Measurement Type",     "Follow Transport",    "Surround layout",
+                                      "TruePeak Ref Level",   "TruePeak Max Level",  "TruePeak Hold Time",
+                                      "TruePeak Over Time",   "Histogram Loudness",  "ML Threshold",
+                                      "STL Threshold",        "Mom. Loudness Param", "Sht. Loudness Param"};
 
 // Defaults normalised over each range.
-const float parameterDefaults[] = {0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f,  11.0f / 12.0f,
+const float parameterDefaults[] = {0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 11.0f / 12.0f,
                                    0.3f, 0.3f, 0.0f, 1.0f, 1.0f, 0.0f, 0.0f};
 
 constexpr int momentaryOutput = 13;
@@ -150,7 +150,7 @@ void expectArrangement (Vst2Instance& plugin, std::int32_t type, std::int32_t nu
         {
             std::int32_t speakerType = 0;
             std::memcpy (&speakerType, &arrangement->speakers[i].type, sizeof (speakerType));
-            if (! speakerTypes.empty())
+            if (!speakerTypes.empty())
             {
                 EXPECT_EQ (speakerType, speakerTypes[static_cast<size_t> (i)]) << "speaker " << i;
             }
@@ -163,7 +163,8 @@ TEST_F (RawVst2Host, AcceptsTheFourChannelConfigurationsAndRefusesOthers)
     auto plugin = create();
 
     // The default layout is the first configuration, 5.1 in and out.
-    expectArrangement (*plugin, speakerArr51, 6, {speakerL, speakerR, speakerC, speakerLfe, speakerLs, speakerRs});
+    expectArrangement (*plugin, speakerArr51, 6,
+                       {speakerL, speakerR, speakerC, speakerLfe, speakerLs, speakerRs});
 
     struct Request
     {
@@ -186,11 +187,11 @@ TEST_F (RawVst2Host, AcceptsTheFourChannelConfigurationsAndRefusesOthers)
     {
         std::int32_t inType, ins, outType, outs;
     };
-    for (auto r : {Refused{speakerArr51, 6, speakerArrStereo, 2}, Refused{speakerArrStereo, 2, speakerArr51, 6},
-                   Refused{speakerArr40Music, 4, speakerArr40Music, 4},
-                   Refused{speakerArr30Music, 3, speakerArr30Music, 3},
-                   Refused{speakerArr71Cine, 8, speakerArr71Cine, 8},
-                   Refused{speakerArr51, 2, speakerArr51, 2}})
+    for (auto r :
+         {Refused{speakerArr51, 6, speakerArrStereo, 2}, Refused{speakerArrStereo, 2, speakerArr51, 6},
+          Refused{speakerArr40Music, 4, speakerArr40Music, 4},
+          Refused{speakerArr30Music, 3, speakerArr30Music, 3},
+          Refused{speakerArr71Cine, 8, speakerArr71Cine, 8}, Refused{speakerArr51, 2, speakerArr51, 2}})
         EXPECT_EQ (plugin->setArrangement (r.inType, r.ins, r.outType, r.outs), 0)
             << r.inType << "/" << r.ins << " -> " << r.outType << "/" << r.outs;
 
@@ -228,7 +229,7 @@ TEST_F (RawVst2Host, ThreeProgramsNamedAfterTheStandards)
     EXPECT_EQ (plugin->dispatch (effGetProgram), 1);
     EXPECT_EQ (plugin->text (effGetProgramName), "ATSC");
     EXPECT_NEAR (plugin->parameter (7), 10.0f / 12.0f, 1.0e-6f); // -2 dBTP
-    EXPECT_NEAR (plugin->parameter (11), 1.0f, 1.0e-6f);          // -10
+    EXPECT_NEAR (plugin->parameter (11), 1.0f, 1.0e-6f);         // -10
 
     plugin->dispatch (effSetProgram, 0, 0);
     EXPECT_NEAR (plugin->parameter (11), 0.75f, 1.0e-6f); // EBU: -15
@@ -270,7 +271,8 @@ TEST_F (RawVst2Host, StateChunkRoundTrip)
 }
 
 // Block patterns: fixed sizes, and sizes that change from block to block.
-const std::vector<std::vector<int>> blockPatterns = {{1}, {64}, {511}, {4096}, {1, 7, 64, 100, 511, 13, 4096, 2}};
+const std::vector<std::vector<int>> blockPatterns = {
+    {1}, {64}, {511}, {4096}, {1, 7, 64, 100, 511, 13, 4096, 2}};
 
 TEST_F (RawVst2Host, AudioPassesUnchangedAtEveryRateAndBlockSize)
 {
@@ -282,7 +284,8 @@ TEST_F (RawVst2Host, AudioPassesUnchangedAtEveryRateAndBlockSize)
             Vst2AudioBuffers audio (6, static_cast<int> (rate / 4), 7u, 0.5f);
             audio.run (*plugin, pattern, 6, 6, false);
             for (int c = 0; c < 6; ++c)
-                EXPECT_TRUE (audio.outputEqualsInput (c)) << rate << " Hz, block " << pattern[0] << ", channel " << c;
+                EXPECT_TRUE (audio.outputEqualsInput (c))
+                    << rate << " Hz, block " << pattern[0] << ", channel " << c;
         }
 }
 
@@ -340,7 +343,8 @@ TEST_F (RawVst2Host, BypassPassesAudioAndMeasuresNothing)
     EXPECT_GT (plugin->parameter (momentaryOutput), 0.0f);
     EXPECT_GT (plugin->parameter (shortTermOutput), 0.0f);
     EXPECT_GT (plugin->automateCallsPerParameter[momentaryOutput].load(), 0);
-    EXPECT_NEAR (plugin->lastAutomatedValue[momentaryOutput].load(), plugin->parameter (momentaryOutput), 1.0e-6f);
+    EXPECT_NEAR (plugin->lastAutomatedValue[momentaryOutput].load(), plugin->parameter (momentaryOutput),
+                 1.0e-6f);
 }
 
 TEST_F (RawVst2Host, TransportInfoIsRead)
@@ -361,24 +365,26 @@ TEST_F (RawVst2Host, AutomationFromTheHostWhileAudioRuns)
     auto plugin = create();
     plugin->start (48000.0, 256, false);
     std::atomic<bool> done{false};
-    std::thread automation ([&] {
-        for (int round = 0; round < 20; ++round)
-            for (int i = 0; i < 15; ++i)
-                for (int step = 0; step <= 10; ++step)
-                {
-                    plugin->setParameter (i, static_cast<float> (step) / 10.0f);
-                    (void) plugin->parameter (i);
-                }
-        done = true;
-    });
+    std::thread automation (
+        [&]
+        {
+            for (int round = 0; round < 20; ++round)
+                for (int i = 0; i < 15; ++i)
+                    for (int step = 0; step <= 10; ++step)
+                    {
+                        plugin->setParameter (i, static_cast<float> (step) / 10.0f);
+                        (void)plugin->parameter (i);
+                    }
+            done = true;
+        });
     Vst2AudioBuffers audio (6, 48000, 17u, 0.7f);
     int passes = 0;
     int changedPasses = 0;
-    while (! done || passes == 0)
+    while (!done || passes == 0)
     {
         audio.run (*plugin, {256, 31}, 6, 6, false);
         for (int c = 0; c < 6; ++c)
-            if (! audio.outputEqualsInput (c))
+            if (!audio.outputEqualsInput (c))
                 ++changedPasses;
         ++passes;
     }

@@ -19,7 +19,7 @@ using SetParameter = void (*) (Effect*, std::int32_t index, float value);
 using GetParameter = float (*) (Effect*, std::int32_t index);
 using HostCallback = IntPtr (*) (Effect*, std::int32_t opcode, std::int32_t index, IntPtr value, void* ptr,
                                  float opt);
-using MainEntry = Effect* (*) (HostCallback);
+using MainEntry = Effect* (*)(HostCallback);
 
 struct Effect
 {
