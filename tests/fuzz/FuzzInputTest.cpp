@@ -18,12 +18,13 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes envelope (const std::string& xml, int lengthAdjustment = 0)
 {
-    Bytes block (8 + xml.size() + 1, 0);
-    const std::uint8_t magic[] = {0x56, 0x43, 0x32, 0x21};
-    std::memcpy (block.data(), magic, sizeof (magic));
+    Bytes block = {0x56, 0x43, 0x32, 0x21};
     const auto length = static_cast<std::uint32_t> (static_cast<int> (xml.size()) + lengthAdjustment);
-    std::memcpy (block.data() + 4, &length, sizeof (length));
-    std::memcpy (block.data() + 8, xml.data(), xml.size());
+    for (int i = 0; i < 4; ++i)
+        block.push_back (static_cast<std::uint8_t> (length >> (8 * i)));
+    for (char c : xml)
+        block.push_back (static_cast<std::uint8_t> (c));
+    block.push_back (0);
     return block;
 }
 

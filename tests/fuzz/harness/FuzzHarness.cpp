@@ -95,11 +95,14 @@ Processors& processors()
 std::string checkReadings (const Tarn51AudioProcessor& p)
 {
     const auto& r = p.readings;
-    const float levels[] = {r.momentary,    r.shortTerm,    r.integrated, r.loudnessRange,
-                            r.maxMomentary, r.maxShortTerm, r.maxTruePeak};
-    for (float x : levels)
+    const std::pair<const char*, float> levels[] = {
+        {"momentary", r.momentary},       {"shortTerm", r.shortTerm},
+        {"integrated", r.integrated},     {"loudnessRange", r.loudnessRange},
+        {"maxMomentary", r.maxMomentary}, {"maxShortTerm", r.maxShortTerm},
+        {"maxTruePeak", r.maxTruePeak}};
+    for (const auto& [name, x] : levels)
         if (!std::isfinite (x))
-            return "a loudness or peak reading is not finite: " + std::to_string (x);
+            return std::string (name) + " is not finite: " + std::to_string (x);
     for (int c = 0; c < numChannels; ++c)
     {
         if (!std::isfinite (r.peakHold[c].load()))

@@ -377,10 +377,14 @@ TEST_P (JuceHost, EditorOpensAndClosesInAWindow)
     instance->releaseResources();
 }
 
+std::string formatName (const testing::TestParamInfo<Format>& format)
+{
+    return format.param.name;
+}
+
 INSTANTIATE_TEST_SUITE_P (Formats, JuceHost,
                           testing::Values (Format{"VST3", TARN_VST3_PLUGIN}, Format{"VST", TARN_VST_PLUGIN}),
-                          [] (const testing::TestParamInfo<Format>& info)
-                          { return std::string (info.param.name); });
+                          formatName);
 } // namespace
 
 int main (int argc, char** argv)
