@@ -29,14 +29,19 @@ float roundToTenth (float x)
     return std::floor (x * 10.0f + 0.5f) / 10.0f;
 }
 
-// Copies samples, putting 0 in place of NaN and infinity: a single such sample from a faulty
-// plug-in upstream would otherwise stay in the K-weighting filters for good.
+// Copies samples, putting 0 in place of NaN and infinity and limiting the rest to +-1e6
+// (+120 dBFS): a single such sample from a faulty plug-in upstream would otherwise stay in the
+// K-weighting filters for good, and finite samples near the float limit overflow the filters,
+// the mean squares and the true-peak sums to infinity and then NaN. Only the measured copy is
+// limited; the host's audio passes unchanged.
 void copyFinite (const float* source, float* destination, int numSamples)
 {
+    constexpr float limit = 1.0e6f;
+
     for (int i = 0; i < numSamples; ++i)
     {
         const float x = source[i];
-        destination[i] = std::isfinite (x) ? x : 0.0f;
+        destination[i] = std::isfinite (x) ? juce::jlimit (-limit, limit, x) : 0.0f;
     }
 }
 
