@@ -55,6 +55,9 @@ target_compile_definitions(Tarn51 PUBLIC JucePlugin_LV2URI="${TARN_LV2_URI}")
 
 # fst reminds its own authors, with #warning, of constants still to document.
 target_compile_options(Tarn51_VST PRIVATE -Wno-cpp)
+# Named like the other formats' files (Tarn5.1.so, not libTarn5.1.so): VST 2.4 hosts on Linux
+# take the file name as the plug-in's name.
+set_target_properties(Tarn51_VST PROPERTIES PREFIX "")
 
 # The VST effect record's version field: 203 (JUCE would put the version code 0x20003
 # there; the vendor version query still answers 0x20003).
@@ -153,7 +156,7 @@ foreach(format VST VST3 LV2)
     set(TARN_LAST_DEFAULT_${format}_DIR "${TARN_DEFAULT_${format}_DIR}" CACHE INTERNAL "")
 endforeach()
 
-install(FILES "$<TARGET_FILE:Tarn51_VST>" DESTINATION "${TARN_VST_INSTALL_DIR}" RENAME "Tarn5.1.so")
+install(FILES "$<TARGET_FILE:Tarn51_VST>" DESTINATION "${TARN_VST_INSTALL_DIR}")
 get_target_property(TARN_VST3_BUNDLE Tarn51_VST3 JUCE_PLUGIN_ARTEFACT_FILE)
 install(DIRECTORY "${TARN_VST3_BUNDLE}" DESTINATION "${TARN_VST3_INSTALL_DIR}" USE_SOURCE_PERMISSIONS)
 install(DIRECTORY "$<TARGET_FILE_DIR:Tarn51_LV2>" DESTINATION "${TARN_LV2_INSTALL_DIR}" USE_SOURCE_PERMISSIONS)
