@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -21,7 +22,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int numChannels = 6;
 const double rates[] = {48000.0, 44100.0, 96000.0, 88200.0, 192000.0, 32000.0, 176400.0};
-constexpr auto totalDuration = std::chrono::seconds (10);
+constexpr auto totalDuration = std::chrono::milliseconds (10000);
 constexpr int rounds = 7;
 
 bool isSane (float x)
@@ -209,7 +210,6 @@ TEST (ProcessorStress, AudioLoudnessAndControlThreadsTogether)
     processor.releaseResources();
     EXPECT_GT (processor.readings.momentary.load(), -70.0f);
     expectSaneReadings (processor.readings, "at the end");
-    RecordProperty ("blocks", totalBlocks);
-    RecordProperty ("controlIterations", totalIterations);
+    std::printf ("%d audio blocks and %d control rounds in %d rounds\n", totalBlocks, totalIterations, rounds);
 }
 } // namespace

@@ -74,19 +74,17 @@ validate)
     cat "$work/validate.txt"
     # What JUCE's generator writes that the schemas do not describe; see the README.
     known=(
-        'Subject not in domain <http://usefulinc.com/ns/doap#Project>'
-        'http://usefulinc.com/ns/doap#(maintainer|release)'
-        'Object not in range <http://lv2plug.in/ns/lv2core#ExtensionData>'
-        'http://lv2plug.in/ns/extensions/ui#noUserResize'
-        'Object not in range <http://lv2plug.in/ns/lv2core#Feature>'
-        'http://lv2plug.in/ns/ext/options#interface'
-        'Use of undefined property'
-        'Property <https://velnor.org/plugins/tarn51:Program> has no label'
-        'https://velnor.org/plugins/tarn51:Program'
+        'Subject not in domain <http://usefulinc.com/ns/doap#Project> .* http://usefulinc.com/ns/doap#(maintainer|release) '
+        'Object not in range <http://lv2plug.in/ns/lv2core#ExtensionData> .* http://lv2plug.in/ns/extensions/ui#noUserResize$'
+        'Object not in range <http://lv2plug.in/ns/lv2core#Feature> .* http://lv2plug.in/ns/ext/options#interface$'
+        'Use of undefined property [^ ]+ https://velnor.org/plugins/tarn51:Program [0-9]+$'
+        'Property <https://velnor.org/plugins/tarn51:Program> has no label [^ ]+ https://velnor.org/plugins/tarn51:Program [0-9]+$'
     )
-    # Each finding is a block: an "error:" or "warning:" line and the triple below it.
-    awk -v RS= '{ gsub(/\n[[:space:]]+/, " "); print }' "$work/validate.txt" |
-        grep -E '^(error|warning):' > "$work/findings.txt" || true
+    # Each finding is an "error:" or "warning:" line and the indented triple below it.
+    awk '/^(error|warning):/ { if (f != "") print f; f = $0; next }
+         /^[[:space:]]+[^[:space:]]/ { if (f != "") { sub(/^[[:space:]]+/, ""); f = f " " $0 }; next }
+         /^[^[:space:]]/ { if (f != "") print f; f = "" }
+         END { if (f != "") print f }' "$work/validate.txt" > "$work/findings.txt"
     unexplained=0
     while IFS= read -r finding; do
         explained=0
