@@ -2,7 +2,7 @@
 # the JUCE modules and of the meter's own code; every plug-in format, the
 # standalone program, the command-line meter, the tests and the benchmarks link it.
 
-set(TARN_FORMATS VST VST3 LV2)
+set(TARN_FORMATS VST VST3 LV2 Standalone)
 set(TARN_LV2_URI "https://velnor.org/plugins/tarn51")
 
 # VST 2.4 from Debian's fst headers, behind the shim folder that mends their layout.
@@ -48,7 +48,7 @@ target_compile_definitions(Tarn51 PUBLIC JucePlugin_LV2URI="${TARN_LV2_URI}")
 # fst reminds its own authors, with #warning, of constants still to document.
 target_compile_options(Tarn51_VST PRIVATE -Wno-cpp)
 
-set(TARN_SOURCE_DIRS engine processor editor report plugin)
+set(TARN_SOURCE_DIRS engine processor editor report plugin standalone)
 set(TARN_SOURCES)
 foreach(dir IN LISTS TARN_SOURCE_DIRS)
     file(GLOB dir_sources CONFIGURE_DEPENDS
@@ -74,6 +74,20 @@ target_compile_definitions(Tarn51 PUBLIC
     JUCE_MODAL_LOOPS_PERMITTED=1
     JUCE_STRICT_REFCOUNTEDPOINTER=1
     "JucePlugin_PreferredChannelConfigurations={6,6},{5,5},{2,2},{1,1}")
+
+# The standalone program: JUCE's Standalone format of this target, with the program's own
+# application class. Its window, dialog and settings file live in standalone/ and belong to
+# the shared code (compiled once, reachable from the tests); only the file that hands JUCE the
+# application object is compiled into the program itself, where JucePlugin_Build_Standalone is
+# 1 for that target alone.
+target_compile_definitions(Tarn51 PUBLIC
+    JUCE_USE_CUSTOM_PLUGIN_STANDALONE_APP=1
+    # JACK beside ALSA; JUCE opens libjack at run time, so the program runs without it.
+    JUCE_JACK=1)
+target_sources(Tarn51_Standalone PRIVATE "${CMAKE_SOURCE_DIR}/standalone/entry/Tarn51StandaloneEntry.cpp")
+set_source_files_properties("${CMAKE_SOURCE_DIR}/standalone/entry/Tarn51StandaloneEntry.cpp"
+    PROPERTIES COMPILE_OPTIONS "${TARN_WARNINGS}")
+set_target_properties(Tarn51_Standalone PROPERTIES OUTPUT_NAME Tarn51Standalone)
 
 target_link_libraries(Tarn51
     PRIVATE
