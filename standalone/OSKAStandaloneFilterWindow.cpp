@@ -192,5 +192,13 @@ void OSKAStandaloneFilterWindow::openAudioSettings()
     options.useNativeTitleBar = true;
     options.resizable = false;
     options.componentToCentreAround = nullptr;
-    options.launchAsync();
+
+    // The dialog window is built with JUCE's own title bar and then switched to the native one,
+    // which leaves it at the old outer size and stretches the content by the title bar's
+    // height; give the content its size back, and centre the window again.
+    if (auto* dialog = options.launchAsync())
+    {
+        dialog->setContentComponentSize (dialogWidth, dialogHeight);
+        dialog->centreWithSize (dialog->getWidth(), dialog->getHeight());
+    }
 }
