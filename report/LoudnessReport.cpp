@@ -2,6 +2,35 @@
 
 #include "report/ReadoutText.h"
 
+#include "processor/MeterReadings.h"
+
+LoudnessReport::Statistics LoudnessReport::statisticsOf (const MeterReadings& readings, int standardChoice,
+                                                         float momentaryThreshold, float shortTermThreshold,
+                                                         juce::AudioPlayHead::FrameRateType frameRate)
+{
+    const auto loudnessUnit = ReadoutText::loudnessUnit (standardChoice);
+
+    Statistics s;
+    s.integratedValue = ReadoutText::value (readings.integrated, "");
+    s.integratedUnit = loudnessUnit;
+    s.rangeValue = ReadoutText::value (readings.loudnessRange, "");
+    s.rangeUnit = ReadoutText::rangeUnit();
+    s.maxShortTermValue = ReadoutText::value (readings.maxShortTerm, "");
+    s.maxShortTermUnit = loudnessUnit;
+    s.maxShortTermPosition = ReadoutText::position (readings.maxShortTermTime, frameRate);
+    s.maxMomentaryValue = ReadoutText::value (readings.maxMomentary, "");
+    s.maxMomentaryUnit = loudnessUnit;
+    s.maxMomentaryPosition = ReadoutText::position (readings.maxMomentaryTime, frameRate);
+    s.maxTruePeakValue = ReadoutText::value (readings.maxTruePeak, "");
+    s.maxTruePeakUnit = ReadoutText::truePeakUnit();
+    s.maxTruePeakPosition = ReadoutText::position (readings.maxTruePeakTime, frameRate);
+    s.momentaryThreshold = momentaryThreshold;
+    s.shortTermThreshold = shortTermThreshold;
+    s.momentaryHits = juce::String (static_cast<int> (readings.momentaryHits));
+    s.shortTermHits = juce::String (static_cast<int> (readings.shortTermHits));
+    return s;
+}
+
 juce::String LoudnessReport::headerLine (const juce::String& productName, const juce::Time& when)
 {
     static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
