@@ -1,0 +1,129 @@
+#include <benchmark/benchmark.h>
+
+#include "engine/OSKALoudnessModule.h"
+
+#include <memory>
+
+// Costs of the loudness engine per second of 5.1 audio at 48 kHz.
+namespace
+{
+constexpr double rate = 48000;
+constexpr int blockSize = 480;
+constexpr int blocksPerSecond = 100;
+
+// One second of six-channel noise at about -20 dBFS, different in every channel.
+juce::AudioSampleBuffer makeSecond()
+{
+    juce::AudioSampleBuffer audio (6, static_cast<int> (rate));
+    juce::Random random (1234);
+
+    for (int c = 0; c < 6; ++c)
+        for (int i = 0; i < audio.getNumSamples(); ++i)
+            audio.setSample (c, i, (random.nextFloat() - 0.5f) * 0.35f);
+
+    return audio;
+}
+
+std::unique_ptr<OSKALoudnessModule> makeModule()
+{
+    auto module = std::make_unique<OSKALoudnessModule>();
+    module->sampleRate = rate;
+    module->updateFilterCoefficients();
+    module->allocateWindows();
+    module->inputBuffer.setSize (6, blockSize);
+    module->setMeasuring (1);
+
+    // A histogram spread over a wide range, as after a long, varied programme.
+    for (int i = 0; i < 20000; ++i)
+    {
+        const float level = -60.0f + static_cast<float> (i % 550) * 0.1f;
+        module->momentaryHistogram.add (level);
+        if (i % 6 == 0)
+            module->shortTermHistogram.add (level);
+    }
+
+    return module;
+}
+
+void feedSecond (OSKALoudnessModule& module, const juce::AudioSampleBuffer& audio)
+{
+    for (int b = 0; b < blocksPerSecond; ++b)
+    {
+        for (int c = 0; c < 6; ++c)
+            module.inputBuffer.copyFrom (c, 0, audio, c, b * blockSize, blockSize);
+
+        module.feed();
+    }
+}
+} // namespace
+
+// feed(): K-weighting of six channels and queueing into both windows, in blocks of 480
+// (the copy of each block into the module's input buffer included).
+static void BM_FeedOneSecondOf51 (benchmark::State& state)
+{
+    const auto audio = makeSecond();
+    auto module = makeModule();
+
+    for (auto _ : state)
+    {
+        feedSecond (*module, audio);
+
+        // Keep the queues from filling, which would make later writes cheaper.
+        module->momentaryFifo->reset();
+        module->shortTermFifo->reset();
+        benchmark::DoNotOptimize (module->inputBuffer.getReadPointer (0));
+    }
+
+    state.counters["realtime_x"] = benchmark::Counter (
+        1.0, benchmark::Counter::kIsIterationInvariantRate); // seconds of audio per second
+}
+BENCHMARK (BM_FeedOneSecondOf51)->Unit (benchmark::kMicrosecond);
+
+// The time slices' work for one second of audio: 10 momentary windows and on average 1.67
+// short-term windows, each with block loudness and the histogram statistics.
+static void BM_WindowEvaluationOneSecondOf51 (benchmark::State& state)
+{
+    const auto audio = makeSecond();
+    auto module = makeModule();
+    int64_t momentary = 0, shortTerm = 0;
+
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        feedSecond (*module, audio);
+        state.ResumeTiming();
+
+        for (;;)
+        {
+            module->computeBlocks();
+            const bool m = module->newMomentary.load (std::memory_order_relaxed);
+            const bool s = module->newShortTerm.load (std::memory_order_relaxed);
+            momentary += m ? 1 : 0;
+            shortTerm += s ? 1 : 0;
+            if (!m && !s)
+                break;
+        }
+    }
+
+    state.counters["momentary_windows"] =
+        benchmark::Counter (static_cast<double> (momentary), benchmark::Counter::kAvgIterations);
+    state.counters["short_term_windows"] =
+        benchmark::Counter (static_cast<double> (shortTerm), benchmark::Counter::kAvgIterations);
+    state.counters["realtime_x"] = benchmark::Counter (1.0, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK (BM_WindowEvaluationOneSecondOf51)->Unit (benchmark::kMicrosecond);
+
+// The histogram part alone, per new value: add + integrated loudness, add + loudness range.
+static void BM_HistogramStatisticsPerValue (benchmark::State& state)
+{
+    auto module = makeModule();
+
+    for (auto _ : state)
+    {
+        module->momentaryHistogram.add (-23.0f);
+        benchmark::DoNotOptimize (module->momentaryHistogram.integratedLoudness());
+        module->shortTermHistogram.add (-23.0f);
+        benchmark::DoNotOptimize (module->shortTermHistogram.computeRange());
+    }
+}
+BENCHMARK (BM_HistogramStatisticsPerValue)->Unit (benchmark::kMicrosecond);

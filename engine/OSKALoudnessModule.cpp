@@ -1,0 +1,224 @@
+#include "engine/OSKALoudnessModule.h"
+
+#include <cmath>
+
+namespace
+{
+constexpr auto relaxed = std::memory_order_relaxed;
+
+// K-weighting in single precision: stage 1 is the high-shelf pre-filter (b0, b1, b2, a1,
+// a2), stage 2 the RLB high-pass (numerator 1, -2, 1; a1, a2). The 48 kHz row is the
+// published filter, the others the same analogue designs transformed for their rate.
+struct KWeightingRow
+{
+    int rate;
+    float b0, b1, b2, a1, a2;
+    float rlbA1, rlbA2;
+};
+
+constexpr KWeightingRow kWeightingTable[] = {
+    {44100, 1.5308412f, -2.65098f, 1.1690791f, -1.6636552f, 0.7125954f, -1.9891697f, 0.98919904f},
+    {48000, 1.5351249f, -2.6916962f, 1.1983929f, -1.6906593f, 0.73248076f, -1.9900475f, 0.99007225f},
+    {88200, 1.5575154f, -2.905627f, 1.361334f, -1.83092f, 0.84414226f, -1.9945775f, 0.99458486f},
+    {96000, 1.5597142f, -2.9267416f, 1.3782612f, -1.8446095f, 0.8558433f, -1.9950175f, 0.9950238f},
+    {176400, 1.5711154f, -3.0365446f, 1.4688716f, -1.9153293f, 0.91877174f, -1.9972869f, 0.99728876f},
+    {192000, 1.5722272f, -3.047283f, 1.4779713f, -1.9222022f, 0.92511773f, -1.9975072f, 0.99750876f},
+};
+
+const KWeightingRow& rowForRate (double sampleRate) noexcept
+{
+    const auto rate = static_cast<int> (sampleRate);
+
+    for (const auto& row : kWeightingTable)
+        if (row.rate == rate)
+            return row;
+
+    return kWeightingTable[1];
+}
+
+juce::IIRCoefficients makeCoefficients (float b0, float b1, float b2, float a1, float a2) noexcept
+{
+    return juce::IIRCoefficients (b0, b1, b2, 1.0, a1, a2);
+}
+} // namespace
+
+OSKALoudnessModule::OSKALoudnessModule() = default;
+
+void OSKALoudnessModule::updateFilterCoefficients() noexcept
+{
+    const auto& row = rowForRate (sampleRate);
+    const auto pre = makeCoefficients (row.b0, row.b1, row.b2, row.a1, row.a2);
+    const auto rlb = makeCoefficients (1.0f, -2.0f, 1.0f, row.rlbA1, row.rlbA2);
+
+    for (int c = 0; c < numChannels; ++c)
+    {
+        preFilters[c].setCoefficients (pre);
+        rlbFilters[c].setCoefficients (rlb);
+    }
+}
+
+void OSKALoudnessModule::allocateWindows()
+{
+    const auto rate = static_cast<float> (sampleRate);
+    momentaryLength = static_cast<int> (std::floor (rate * 0.4f));
+    shortTermLength = static_cast<int> (std::floor (rate * 3.0f));
+
+    momentaryFifo = std::make_unique<OverlapFifo> (windowsPerQueue * momentaryLength, momentaryOverlap);
+    shortTermFifo = std::make_unique<OverlapFifo> (windowsPerQueue * shortTermLength, shortTermOverlap);
+
+    momentaryBlock = std::make_unique<juce::AudioSampleBuffer> (numChannels, momentaryLength);
+    shortTermBlock = std::make_unique<juce::AudioSampleBuffer> (numChannels, shortTermLength);
+}
+
+void OSKALoudnessModule::feed() noexcept
+{
+    const int numSamples = inputBuffer.getNumSamples();
+    const int channels = juce::jmin (inputBuffer.getNumChannels(), numChannels);
+
+    for (int c = 0; c < channels; ++c)
+    {
+        float* samples = inputBuffer.getWritePointer (c);
+        preFilters[c].processSamples (samples, numSamples);
+        rlbFilters[c].processSamples (samples, numSamples);
+    }
+
+    if (momentaryFifo == nullptr || shortTermFifo == nullptr)
+        return;
+
+    momentaryFifo->write (inputBuffer);
+    shortTermFifo->write (inputBuffer);
+}
+
+void OSKALoudnessModule::resetFilters() noexcept
+{
+    for (int c = 0; c < numChannels; ++c)
+    {
+        preFilters[c].reset();
+        rlbFilters[c].reset();
+    }
+}
+
+float OSKALoudnessModule::blockLoudness (const juce::AudioSampleBuffer& window, int length) const noexcept
+{
+    const int channels = juce::jmin (inputBuffer.getNumChannels(), window.getNumChannels(), numChannels);
+    length = juce::jmin (length, window.getNumSamples());
+
+    float sum = 0.0f;
+
+    for (int c = 0; c < channels; ++c)
+    {
+        const float rms = window.getRMSLevel (c, 0, length);
+        sum += channelWeights[c] * (rms * rms);
+    }
+
+    // Silence gives log10 (0) = -infinity, which the clamp turns into the floor.
+    float loudness = 10.0f * std::log10 (sum) - 0.691f;
+
+    if (loudness < LoudnessHistogram::floorLevel)
+        loudness = LoudnessHistogram::floorLevel;
+
+    if (loudness > 0.0f)
+        loudness = 0.0f;
+
+    return LoudnessHistogram::roundToTenth (loudness);
+}
+
+void OSKALoudnessModule::computeBlocks() noexcept
+{
+    newMomentary.store (false, relaxed);
+    newShortTerm.store (false, relaxed);
+
+    if (momentaryFifo == nullptr || shortTermFifo == nullptr)
+        return;
+
+    const bool isMeasuring = measuring.load (relaxed) != 0;
+
+    if (momentaryFifo->numReady() >= momentaryLength)
+    {
+        newMomentary.store (true, relaxed);
+        momentaryBlock->clear();
+        momentaryFifo->readWindow (*momentaryBlock, momentaryLength);
+
+        const float value = blockLoudness (*momentaryBlock, momentaryLength);
+        results.momentary.store (value, relaxed);
+
+        if (isMeasuring)
+        {
+            momentaryHistogram.add (value);
+            results.integrated.store (momentaryHistogram.integratedLoudness(), relaxed);
+        }
+    }
+
+    if (shortTermFifo->numReady() >= shortTermLength)
+    {
+        newShortTerm.store (true, relaxed);
+        shortTermBlock->clear();
+        shortTermFifo->readWindow (*shortTermBlock, shortTermLength);
+
+        const float value = blockLoudness (*shortTermBlock, shortTermLength);
+        results.shortTerm.store (value, relaxed);
+
+        if (isMeasuring)
+        {
+            shortTermHistogram.add (value);
+            const auto range = shortTermHistogram.computeRange();
+            results.loudnessRange.store (range.range, relaxed);
+            results.rangeLow.store (range.lower, relaxed);
+            results.rangeHigh.store (range.upper, relaxed);
+        }
+    }
+}
+
+int OSKALoudnessModule::useTimeSlice()
+{
+    computeBlocks();
+    return timeSliceInterval;
+}
+
+void OSKALoudnessModule::setMeasuring (int newState) noexcept
+{
+    if (newState == measuring.load (relaxed))
+        return;
+
+    if (momentaryFifo != nullptr)
+        momentaryFifo->reset();
+
+    if (shortTermFifo != nullptr)
+        shortTermFifo->reset();
+
+    resetFilters();
+    measuring.store (newState, relaxed);
+}
+
+void OSKALoudnessModule::resetMeasurement() noexcept
+{
+    if (momentaryFifo != nullptr)
+        momentaryFifo->reset();
+
+    if (shortTermFifo != nullptr)
+        shortTermFifo->reset();
+
+    resetFilters();
+    momentaryHistogram.clear();
+    shortTermHistogram.clear();
+    resetResults();
+}
+
+LoudnessResults OSKALoudnessModule::getResults() const noexcept
+{
+    LoudnessResults r;
+    r.momentary = results.momentary.load (relaxed);
+    r.shortTerm = results.shortTerm.load (relaxed);
+    r.integrated = results.integrated.load (relaxed);
+    r.loudnessRange = results.loudnessRange.load (relaxed);
+    r.rangeLow = results.rangeLow.load (relaxed);
+    r.rangeHigh = results.rangeHigh.load (relaxed);
+    return r;
+}
+
+void OSKALoudnessModule::resetResults() noexcept
+{
+    for (auto* value : {&results.momentary, &results.shortTerm, &results.integrated, &results.loudnessRange,
+                        &results.rangeLow, &results.rangeHigh})
+        value->store (LoudnessHistogram::floorLevel, relaxed);
+}

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "engine/LoudnessHistogram.h"
+#include "engine/LoudnessResults.h"
+#include "engine/OverlapFifo.h"
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+#include <atomic>
+#include <memory>
+
+// The whole loudness measurement: K-weighting of the six meter channels (L, R, C, LFE,
+// Ls, Rs), the two window queues, block loudness, the histograms and the latest results.
+//
+// Threads:
+// - audio thread: fills inputBuffer and calls feed(), which K-weights it in place and
+//   queues it; reads the results, the new-value flags and the histograms' hit counts;
+//   sets measuring (emptying the queues and filters on a change, see setMeasuring) and
+//   the gated flags.
+// - loudness thread: useTimeSlice() -> computeBlocks() turns at most one full window of
+//   each length into a new value and updates the statistics.
+// - message thread: updateFilterCoefficients() and allocateWindows() on a rate change
+//   (never while a time slice runs), resetMeasurement(), copyTo() of a histogram.
+// Values shared without a lock are relaxed atomics; readers accept a mixture of the old
+// and the new state for one refresh. feed(), the time slice and the histogram updates
+// allocate nothing.
+class OSKALoudnessModule : public juce::TimeSliceClient
+{
+public:
+    static constexpr int numChannels = 6;
+    static constexpr int timeSliceInterval = 50; // ms between two time slices
+    static constexpr float momentaryOverlap = 0.75f;
+    static constexpr float shortTermOverlap = 0.8f;
+    static constexpr int windowsPerQueue = 4;
+
+    // The six shared results, written on the loudness thread and by resetMeasurement().
+    struct SharedResults
+    {
+        std::atomic<float> momentary{LoudnessHistogram::floorLevel};
+        std::atomic<float> shortTerm{LoudnessHistogram::floorLevel};
+        std::atomic<float> integrated{LoudnessHistogram::floorLevel};
+        std::atomic<float> loudnessRange{LoudnessHistogram::floorLevel};
+        std::atomic<float> rangeLow{LoudnessHistogram::floorLevel};
+        std::atomic<float> rangeHigh{LoudnessHistogram::floorLevel};
+    };
+
+    OSKALoudnessModule();
+    ~OSKALoudnessModule() override = default;
+
+    // Loads the K-weighting coefficients for sampleRate into all twelve filters without
+    // clearing their state. Rates without their own coefficients use the 48 kHz ones.
+    void updateFilterCoefficients() noexcept;
+
+    // Derives the window lengths from sampleRate and replaces both queues and both window
+    // buffers (queued audio is lost). Allocates; must not overlap a time slice.
+    void allocateWindows();
+
+    // K-weights inputBuffer in place (first six channels) and appends it to both queues.
+    // Audio thread; a queue that is full drops what does not fit.
+    void feed() noexcept;
+
+    // Sets the state values of all twelve filters to 0.
+    void resetFilters() noexcept;
+
+    // Evaluates at most one momentary and one short-term window, whichever is full, and
+    // updates results, flags and (while measuring) histograms. Cheap when nothing is
+    // ready, so it may be called back to back, e.g. by offline rendering on the audio
+    // thread while the module is not a client of the loudness thread.
+    void computeBlocks() noexcept;
+
+    // Loudness in LUFS of the first `length` samples of window: the weighted sum of the
+    // channels' mean squares, clamped to -70..0 and rounded to 0.1.
+    float blockLoudness (const juce::AudioSampleBuffer& window, int length) const noexcept;
+
+    // The time slice of the loudness thread: computeBlocks(), then call again in 50 ms.
+    int useTimeSlice() override;
+
+    // Starts or stops the accumulation. A change in either direction empties both queues
+    // and clears the filters, so the next values are computed from audio of the new
+    // state only; the statistics are kept. Audio thread.
+    void setMeasuring (int newState) noexcept;
+
+    // The engine's part of a full reset: both queues emptied, filters cleared, both
+    // histograms cleared, all six results back to -70. measuring, the new-value flags and
+    // the gating flags stay as they are. Message thread.
+    void resetMeasurement() noexcept;
+
+    // A plain copy of the six shared results (the loudness thread may be writing them).
+    LoudnessResults getResults() const noexcept;
+
+    // Sets all six shared results to -70.
+    void resetResults() noexcept;
+
+    // Weight of each meter channel in the block loudness sum.
+    float getChannelWeight (int channel) const noexcept { return channelWeights[channel]; }
+
+    // Rate the filters and windows were built for; set before updateFilterCoefficients().
+    double sampleRate = 0.0;
+    // Samples per window: 400 ms and 3 s, worked out in single precision.
+    int momentaryLength = 0;
+    int shortTermLength = 0;
+
+    // Window queues, four windows each; none until allocateWindows().
+    std::unique_ptr<OverlapFifo> momentaryFifo;
+    std::unique_ptr<OverlapFifo> shortTermFifo;
+
+    LoudnessHistogram momentaryHistogram;
+    LoudnessHistogram shortTermHistogram;
+
+    // The block handed over by the processor, six channels; filtered in place by feed().
+    juce::AudioSampleBuffer inputBuffer;
+
+    SharedResults results;
+    // 1 while the statistics accumulate; see setMeasuring().
+    std::atomic<int> measuring{0};
+    // Raised by a time slice that produced a new value of that kind, lowered by the next.
+    std::atomic<bool> newMomentary{false};
+    std::atomic<bool> newShortTerm{false};
+
+private:
+    float channelWeights[numChannels] = {1.0f, 1.0f, 1.0f, 0.0f, 1.41f, 1.41f};
+
+    // The two K-weighting stages of each channel; their state carries over between blocks.
+    juce::IIRFilter preFilters[numChannels];
+    juce::IIRFilter rlbFilters[numChannels];
+
+    // The window being evaluated, six channels of one window length each.
+    std::unique_ptr<juce::AudioSampleBuffer> momentaryBlock;
+    std::unique_ptr<juce::AudioSampleBuffer> shortTermBlock;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OSKALoudnessModule)
+};

@@ -1,0 +1,67 @@
+#include "engine/OverlapFifo.h"
+
+#include <cmath>
+
+OverlapFifo::OverlapFifo (int capacity, float overlapToUse)
+    : fifo (capacity), buffer (numChannels, capacity), overlap (overlapToUse)
+{
+    buffer.clear();
+}
+
+void OverlapFifo::write (const juce::AudioSampleBuffer& source) noexcept
+{
+    int start1 = 0, size1 = 0, start2 = 0, size2 = 0;
+    fifo.prepareToWrite (source.getNumSamples(), start1, size1, start2, size2);
+
+    if (size1 + size2 <= 0)
+        return;
+
+    const int channelsToCopy = juce::jmin (source.getNumChannels(), numChannels);
+
+    for (int ch = 0; ch < numChannels; ++ch)
+    {
+        if (ch < channelsToCopy)
+        {
+            const float* src = source.getReadPointer (ch);
+            buffer.copyFrom (ch, start1, src, size1);
+
+            if (size2 > 0)
+                buffer.copyFrom (ch, start2, src + size1, size2);
+        }
+        else
+        {
+            // A source with fewer channels must not leave older samples behind in the
+            // channels it does not have.
+            buffer.clear (ch, start1, size1);
+
+            if (size2 > 0)
+                buffer.clear (ch, start2, size2);
+        }
+    }
+
+    fifo.finishedWrite (size1 + size2);
+}
+
+void OverlapFifo::readWindow (juce::AudioSampleBuffer& destination, int length) noexcept
+{
+    int start1 = 0, size1 = 0, start2 = 0, size2 = 0;
+    fifo.prepareToRead (juce::jmin (length, destination.getNumSamples()), start1, size1, start2, size2);
+
+    destination.clear();
+
+    const int channelsToCopy = juce::jmin (destination.getNumChannels(), numChannels);
+
+    for (int ch = 0; ch < channelsToCopy; ++ch)
+    {
+        if (size1 > 0)
+            destination.copyFrom (ch, 0, buffer.getReadPointer (ch, start1), size1);
+
+        if (size2 > 0)
+            destination.copyFrom (ch, size1, buffer.getReadPointer (ch, start2), size2);
+    }
+
+    // The hop is worked out in single precision on purpose: with an overlap of 0.8 it
+    // comes out one sample short of a fifth of the window (28799 at 48 kHz).
+    const float hop = (1.0f - overlap) * static_cast<float> (size1 + size2);
+    fifo.finishedRead (static_cast<int> (std::floor (hop)));
+}

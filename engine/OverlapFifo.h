@@ -1,0 +1,42 @@
+#pragma once
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+// A single-producer, single-consumer queue of six-channel audio that hands out
+// overlapping analysis windows: reading a window copies its samples but consumes only
+// the part that does not overlap the next window.
+//
+// write() runs on the audio thread, numReady() and readWindow() on the reading thread;
+// reset() may be called from either side (a window read across it may mix old and new
+// samples once). As with any juce::AbstractFifo, a queue of capacity C holds at most
+// C - 1 samples per channel. Nothing here allocates after construction.
+class OverlapFifo
+{
+public:
+    static constexpr int numChannels = 6;
+
+    OverlapFifo (int capacity, float overlap);
+
+    // Appends as much of source as fits; the rest is dropped.
+    void write (const juce::AudioSampleBuffer& source) noexcept;
+
+    // Samples per channel waiting in the queue.
+    int numReady() const noexcept { return fifo.getNumReady(); }
+
+    // Copies the oldest `length` samples (or fewer, if fewer are queued) into destination,
+    // which is cleared first, and consumes floor ((1 - overlap) * copied) of them.
+    void readWindow (juce::AudioSampleBuffer& destination, int length) noexcept;
+
+    // Empties the queue; the stored samples are left as they are.
+    void reset() noexcept { fifo.reset(); }
+
+    int getCapacity() const noexcept { return fifo.getTotalSize(); }
+    float getOverlap() const noexcept { return overlap; }
+
+private:
+    juce::AbstractFifo fifo;
+    juce::AudioSampleBuffer buffer;
+    float overlap;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OverlapFifo)
+};

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include "engine/OverlapFifo.h"
+
+namespace
+{
+// Six channels in which sample i of channel c holds first + i + 1000 * c, so every sample
+// that comes out of the queue tells where it came from.
+juce::AudioSampleBuffer ramp (int first, int length, int channels = OverlapFifo::numChannels)
+{
+    juce::AudioSampleBuffer b (channels, length);
+
+    for (int c = 0; c < channels; ++c)
+        for (int i = 0; i < length; ++i)
+            b.setSample (c, i, static_cast<float> (first + i + 1000 * c));
+
+    return b;
+}
+
+void expectRamp (const juce::AudioSampleBuffer& window, int first, int length)
+{
+    for (int c = 0; c < OverlapFifo::numChannels; ++c)
+        for (int i = 0; i < length; ++i)
+            ASSERT_EQ (window.getSample (c, i), static_cast<float> (first + i + 1000 * c))
+                << "channel " << c << " sample " << i;
+}
+} // namespace
+
+TEST (OverlapFifo, HoldsOneSampleLessThanItsCapacityAndDropsTheRest)
+{
+    OverlapFifo fifo (100, 0.75f);
+    fifo.write (ramp (0, 60));
+    EXPECT_EQ (fifo.numReady(), 60);
+
+    fifo.write (ramp (60, 60));
+    EXPECT_EQ (fifo.numReady(), 99);
+
+    // What fitted is the start of the second block; its end was dropped.
+    juce::AudioSampleBuffer window (6, 99);
+    fifo.readWindow (window, 99);
+    expectRamp (window, 0, 99);
+}
+
+TEST (OverlapFifo, ConsumesOnlyTheHopOfEachWindow)
+{
+    OverlapFifo fifo (40, 0.75f);
+    fifo.write (ramp (0, 39));
+
+    juce::AudioSampleBuffer window (6, 16);
+    fifo.readWindow (window, 16);
+    expectRamp (window, 0, 16);
+    EXPECT_EQ (fifo.numReady(), 35); // a quarter of 16 consumed
+
+    fifo.readWindow (window, 16);
+    expectRamp (window, 4, 16);
+}
+
+TEST (OverlapFifo, EightyPercentOverlapLeavesOneSampleMoreThanFourFifths)
+{
+    // The hop is floor ((1 - 0.8f) * length) in single precision: 28799 of 144000.
+    OverlapFifo fifo (4 * 144000, 0.8f);
+    fifo.write (ramp (0, 150000, 1));
+
+    juce::AudioSampleBuffer window (6, 144000);
+    fifo.readWindow (window, 144000);
+    EXPECT_EQ (fifo.numReady(), 150000 - 28799);
+
+    fifo.readWindow (window, 144000);
+    EXPECT_EQ (window.getSample (0, 0), 28799.0f);
+
+    fifo.reset();
+    EXPECT_EQ (fifo.numReady(), 0);
+}
+
+TEST (OverlapFifo, WindowsStayContiguousAcrossTheWrapAround)
+{
+    OverlapFifo fifo (50, 0.5f);
+    juce::AudioSampleBuffer window (6, 20);
+
+    int written = 0;
+    int expectedStart = 0;
+
+    for (int round = 0; round < 12; ++round)
+    {
+        fifo.write (ramp (written, 10));
+        written += 10;
+
+        while (fifo.numReady() >= 20)
+        {
+            fifo.readWindow (window, 20);
+            expectRamp (window, expectedStart, 20);
+            expectedStart += 10;
+        }
+    }
+
+    EXPECT_GT (expectedStart, 50); // the read position went round the buffer
+}
+
+TEST (OverlapFifo, ChannelsMissingFromTheSourceAreQueuedAsSilence)
+{
+    OverlapFifo fifo (20, 0.75f);
+    juce::AudioSampleBuffer window (6, 10);
+
+    fifo.write (ramp (0, 10));
+    fifo.readWindow (window, 10);
+    fifo.reset();
+
+    // The same slots are written again from a two-channel block.
+    fifo.write (ramp (0, 10, 2));
+    fifo.readWindow (window, 10);
+
+    EXPECT_EQ (window.getSample (1, 5), 1005.0f);
+    for (int c = 2; c < 6; ++c)
+        EXPECT_EQ (window.getMagnitude (c, 0, 10), 0.0f) << "channel " << c;
+}
