@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "processor/MeterReadings.h"
 #include "report/LoudnessReport.h"
 #include "report/ReadoutText.h"
 #include "support/TemporaryFolder.h"
@@ -129,5 +130,45 @@ TEST (LoudnessReport, FailuresAreReported)
         ASSERT_TRUE (folder.getFile().setReadOnly (true));
         EXPECT_TRUE (LoudnessReport::writeFile (folder.getFile().getChildFile ("r.txt"), "x\n").failed());
         folder.getFile().setReadOnly (false);
+    }
+}
+
+TEST (LoudnessReport, StatisticsOfReadingsAreTheLabelsTexts)
+{
+    MeterReadings readings;
+    readings.integrated = -23.0f;
+    readings.loudnessRange = 5.3f;
+    readings.maxShortTerm = -19.96f;
+    readings.maxShortTermTime = 65.5;
+    readings.maxMomentary = -16.25f;
+    readings.maxMomentaryTime = 3725.25;
+    readings.maxTruePeak = -70.0f; // never reached
+    readings.maxTruePeakTime = 0.0;
+    readings.momentaryHits = 1234;
+    readings.shortTermHits = 0;
+
+    const auto ebu = LoudnessReport::statisticsLines (
+        LoudnessReport::statisticsOf (readings, 0, -20.0f, -18.5f, juce::AudioPlayHead::fps25));
+    ASSERT_EQ (ebu.size(), 9);
+    EXPECT_EQ (ebu[0], "Program Loudness: -23.0  LUFS");
+    EXPECT_EQ (ebu[1], "Loudness Range: 5.3  LU");
+    EXPECT_EQ (ebu[2], "Max. S.T. Loudness: -20.0  LUFS at 00:01:05:12");
+    EXPECT_EQ (ebu[3], "Max. Mom. Loudness: -16.3  LUFS at 01:02:05:06");
+    EXPECT_EQ (ebu[4], "Max. True Peak: - dBTP at 00:00:00:00");
+    EXPECT_EQ (ebu[5], "Mom. Loudness threshold: -20");
+    EXPECT_EQ (ebu[6], "Mom. Loudness hits over threshold:  1234");
+    EXPECT_EQ (ebu[7], "S.T. Loudness threshold: -18.5");
+    EXPECT_EQ (ebu[8], "S.T. Loudness hits over threshold:  0");
+
+    // ATSC and ARIB name the loudness LKFS; an unknown frame rate shows milliseconds.
+    for (int standard : {1, 2})
+    {
+        const auto lines = LoudnessReport::statisticsLines (LoudnessReport::statisticsOf (
+            readings, standard, -10.0f, -10.0f, juce::AudioPlayHead::fpsUnknown));
+        EXPECT_EQ (lines[0], "Program Loudness: -23.0  LKFS");
+        EXPECT_EQ (lines[1], "Loudness Range: 5.3  LU");
+        EXPECT_EQ (lines[2], "Max. S.T. Loudness: -20.0  LKFS at 00:01:05:500");
+        EXPECT_EQ (lines[3], "Max. Mom. Loudness: -16.3  LKFS at 01:02:05:250");
+        EXPECT_EQ (lines[5], "Mom. Loudness threshold: -10");
     }
 }
