@@ -90,6 +90,23 @@ target_link_libraries(Tarn51
 get_target_property(TARN_JUCE_INCLUDES juce::juce_core INTERFACE_INCLUDE_DIRECTORIES)
 target_include_directories(Tarn51 SYSTEM PUBLIC ${TARN_JUCE_INCLUDES})
 
+# The editor's image set, drawn by tools/imagegen and checked in under resources/.
+# The code addresses each image by its resource name, the file name with '.' as '_'
+# (BinaryData::VU_png for VU.png).
+file(GLOB TARN_IMAGES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/resources/*.png")
+if(TARN_IMAGES)
+    list(SORT TARN_IMAGES)
+    juce_add_binary_data(Tarn51Images SOURCES ${TARN_IMAGES})
+    set_target_properties(Tarn51Images PROPERTIES POSITION_INDEPENDENT_CODE TRUE)
+    # juceaide's rule watches only the list of files; rerun it when an image changes too.
+    add_custom_command(
+        OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/juce_binarydata_Tarn51Images/JuceLibraryCode/BinaryData1.cpp"
+        APPEND DEPENDS ${TARN_IMAGES})
+    target_link_libraries(Tarn51 PUBLIC Tarn51Images)
+else()
+    message(WARNING "resources/ holds no images: build and run tarn51-images, then configure again")
+endif()
+
 # tarn51_use_shared_code(target): an executable of ours that links the shared code.
 function(tarn51_use_shared_code target)
     target_link_libraries(${target} PRIVATE Tarn51 juce::juce_recommended_config_flags)

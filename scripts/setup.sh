@@ -11,6 +11,7 @@ packages=(
     libflac-dev libvorbis-dev libogg-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fst-dev lv2-dev lilv-utils serdi sordi
+    fonts-dejavu-core
     libebur128-dev time
 )
 
