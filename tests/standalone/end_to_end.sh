@@ -29,11 +29,13 @@ done
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarn51-end-to-end.XXXXXX")
 background=()
 
+# Stops what the test started, the latest first (clients before the JACK server before
+# the X server), each before the next.
 cleanup() {
-    for pid in "${background[@]}"; do
-        kill "$pid" 2> /dev/null || true
+    for ((i = ${#background[@]} - 1; i >= 0; i--)); do
+        kill "${background[i]}" 2> /dev/null || true
+        wait "${background[i]}" 2> /dev/null || true
     done
-    wait 2> /dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -77,12 +79,26 @@ export DISPLAY=":$(cat "$work/display")"
 "$closer" --intern || fail "cannot reach the display"
 
 step "JACK server on the dummy back end"
-export JACK_DEFAULT_SERVER="tarn51-end-to-end-$$"
 export JACK_NO_AUDIO_RESERVATION=1
 export JACK_NO_START_SERVER=1
-jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 -C 6 -P 6 > "$work/jackd.log" 2>&1 &
-background+=($!)
-wait_for 15 jack_lsp system:capture_1 || fail "jackd did not start"
+# A few fixed server names rather than a new one per run: JACK has room for eight servers
+# on a machine and takes a name's slot back only when that name is used again, so a server
+# that died without unregistering does not keep a slot for good.
+jackd_pid=
+for slot in 1 2 3 4; do
+    export JACK_DEFAULT_SERVER="tarn51-end-to-end-$slot"
+    jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 -C 6 -P 6 > "$work/jackd.log" 2>&1 &
+    jackd_pid=$!
+    # Our own server, not another run's of the same name.
+    if wait_for 15 bash -c "jack_lsp 2> /dev/null | grep -qx system:capture_1" && kill -0 "$jackd_pid" 2> /dev/null; then
+        background+=("$jackd_pid")
+        break
+    fi
+    kill "$jackd_pid" 2> /dev/null || true
+    wait "$jackd_pid" 2> /dev/null || true
+    jackd_pid=
+done
+[ -n "$jackd_pid" ] || fail "jackd did not start"
 
 #-------------------------------------------------------------------------------------------
 program_pid=
@@ -92,9 +108,28 @@ start_program() {
     "$program" > "$work/program-$1.log" 2>&1 &
     program_pid=$!
     background+=("$program_pid")
-    window=$(timeout 20 xdotool search --all --sync --onlyvisible --pid "$program_pid" --name '^Tarn 5\.1$' | head -n 1) ||
-        fail "no window of the program appeared"
-    sleep 1 # let the window settle and the commands be registered
+    # JUCE builds the native window anew when the title bar and the resizing style change
+    # just after the window is shown: take the one that is still there a second later.
+    local previous=
+    for _ in 1 2 3 4 5; do
+        window=$(find_window '^Tarn 5\.1$') || fail "no window of the program appeared"
+        [ "$window" = "$previous" ] && return
+        previous=$window
+        sleep 1
+    done
+    fail "the program's window does not settle"
+}
+
+# The visible window of the running program with a title matching $1, waiting up to 20 s
+# for one. (xdotool gives up when a window goes away while it looks at it: ask again.)
+find_window() {
+    local deadline=$((SECONDS + 20)) found
+    while [ $SECONDS -lt $deadline ]; do
+        found=$(xdotool search --all --onlyvisible --pid "$program_pid" --name "$1" 2> /dev/null | tail -n 1) || true
+        [ -n "$found" ] && { echo "$found"; return 0; }
+        sleep 0.2
+    done
+    return 1
 }
 
 # x y width height of a window, in screen pixels.
@@ -160,8 +195,7 @@ step "the editor's Audio Settings button opens the dialog"
 xdotool mousemove --window "$window" $((editor_x + 714)) $((editor_y + 203)) click 1
 sleep 0.5
 xdotool mousemove --window "$window" $((editor_x + 444)) $((editor_y + 292)) click 1
-dialog=$(timeout 10 xdotool search --all --sync --onlyvisible --pid "$program_pid" --name '^Audio Settings$' | head -n 1) ||
-    fail "the Audio Settings dialog did not open"
+dialog=$(find_window '^Audio Settings$') || fail "the Audio Settings dialog did not open"
 read -r _ _ dialog_width dialog_height <<< "$(geometry "$dialog")"
 [ "$dialog_width" -eq 615 ] && [ "$dialog_height" -eq 610 ] || fail "the dialog is ${dialog_width}x${dialog_height}"
 sleep 1
@@ -186,7 +220,7 @@ wait_for 10 bash -c "! xdotool search --onlyvisible --name '^Audio Settings\$'" 
 step "a tone into L's input comes out of L's output; the meter runs"
 jack_simple_client > "$work/tone.log" 2>&1 & # a sine of amplitude 0.2
 background+=($!)
-wait_for 10 jack_lsp jack_simple_client:output1 || fail "the tone generator did not start"
+wait_for 10 bash -c "jack_lsp | grep -qx jack_simple_client:output1" || fail "the tone generator did not start"
 jack_connect jack_simple_client:output1 Tarn5.1:in_1 || fail "cannot connect the tone to the program"
 # The play button of the meter panel.
 xdotool mousemove --window "$window" $((editor_x + 326)) $((editor_y + 342)) click 1
@@ -245,4 +279,19 @@ quit_program
 grep -q '<DEVICESETUP deviceType="JACK" audioOutputDeviceName="system"' <<< "$(audio_setup)" ||
     fail "the second run lost the device set-up: $(audio_setup)"
 
-echo "end to end: 2 runs passed"
+#-------------------------------------------------------------------------------------------
+step "third run, with the JACK server gone"
+kill "$jackd_pid"
+wait "$jackd_pid" 2> /dev/null || true
+wait_for 10 bash -c "! jack_lsp" || fail "jackd did not stop"
+start_program third
+# The stored device cannot be opened: the dialog opens by itself, so that the user can
+# choose another; the stored set-up is not replaced by a default one.
+dialog=$(find_window '^Audio Settings$') || fail "the Audio Settings dialog did not open when the stored device was missing"
+"$closer" "$dialog"
+wait_for 10 bash -c "! xdotool search --onlyvisible --name '^Audio Settings\$'" || fail "the dialog did not close"
+quit_program
+grep -q '<DEVICESETUP deviceType="JACK" audioOutputDeviceName="system"' <<< "$(audio_setup)" ||
+    fail "the run without JACK lost the stored device set-up: $(audio_setup)"
+
+echo "end to end: 3 runs passed"
