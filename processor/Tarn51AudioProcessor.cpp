@@ -1,10 +1,651 @@
 #include "processor/Tarn51AudioProcessor.h"
 
+#include "processor/RefreshTimerControl.h"
+#include "processor/StateBlock.h"
+
+#include <cmath>
+#include <limits>
+
+namespace
+{
+constexpr auto relaxed = std::memory_order_relaxed;
+constexpr int numChannels = Tarn51AudioProcessor::numMeterChannels;
+
+const char* const stateTag = "MYPLUGINSETTINGS";
+const char* const inputLayoutAttribute = "settingsInputLayout";
+const char* const outputLayoutAttribute = "settingsOutputLayout";
+
+// For each "Surround layout" choice, the input channel that feeds each meter channel
+// (L, R, C, LFE, Ls, Rs).
+constexpr int surroundMaps[3][numChannels] = {
+    {0, 1, 2, 3, 4, 5}, // ITU - L R C LFE Ls Rs
+    {0, 2, 1, 5, 3, 4}, // C|24 - L C R Ls Rs LFE
+    {0, 1, 4, 5, 2, 3}  // DTS - L R Ls Rs C LFE
+};
+
+// floor (x * 10 + 0.5) / 10 in single precision.
+float roundToTenth (float x)
+{
+    return std::floor (x * 10.0f + 0.5f) / 10.0f;
+}
+
+// Copies samples, putting 0 in place of NaN and infinity: a single such sample from a faulty
+// plug-in upstream would otherwise stay in the K-weighting filters for good.
+void copyFinite (const float* source, float* destination, int numSamples)
+{
+    for (int i = 0; i < numSamples; ++i)
+    {
+        const float x = source[i];
+        destination[i] = std::isfinite (x) ? x : 0.0f;
+    }
+}
+
+int freeRoom (const OverlapFifo& fifo)
+{
+    return fifo.getCapacity() - 1 - fifo.numReady();
+}
+
+juce::AudioPlayHead::CurrentPositionInfo
+toCurrentPositionInfo (const juce::AudioPlayHead::PositionInfo& position)
+{
+    juce::AudioPlayHead::CurrentPositionInfo info;
+
+    if (const auto signature = position.getTimeSignature())
+    {
+        info.timeSigNumerator = signature->numerator;
+        info.timeSigDenominator = signature->denominator;
+    }
+
+    if (const auto loop = position.getLoopPoints())
+    {
+        info.ppqLoopStart = loop->ppqStart;
+        info.ppqLoopEnd = loop->ppqEnd;
+    }
+
+    if (const auto frameRate = position.getFrameRate())
+        info.frameRate = *frameRate;
+
+    if (const auto seconds = position.getTimeInSeconds())
+        info.timeInSeconds = *seconds;
+
+    if (const auto lastBarStart = position.getPpqPositionOfLastBarStart())
+        info.ppqPositionOfLastBarStart = *lastBarStart;
+
+    if (const auto ppq = position.getPpqPosition())
+        info.ppqPosition = *ppq;
+
+    if (const auto origin = position.getEditOriginTime())
+        info.editOriginTime = *origin;
+
+    if (const auto bpm = position.getBpm())
+        info.bpm = *bpm;
+
+    if (const auto samples = position.getTimeInSamples())
+        info.timeInSamples = *samples;
+
+    info.isPlaying = position.getIsPlaying();
+    info.isRecording = position.getIsRecording();
+    info.isLooping = position.getIsLooping();
+    return info;
+}
+
+template <typename Source>
+void copyEntries (const Source (&source)[numChannels], int (&destination)[numChannels])
+{
+    for (int i = 0; i < numChannels; ++i)
+        destination[i] = source[i];
+}
+} // namespace
+
+//==============================================================================
 Tarn51AudioProcessor::Tarn51AudioProcessor()
     : juce::AudioProcessor (BusesProperties()
-                                .withInput ("Input", juce::AudioChannelSet::stereo(), true)
-                                .withOutput ("Output", juce::AudioChannelSet::stereo(), true))
+                                .withInput ("Input", juce::AudioChannelSet::create5point1(), true)
+                                .withOutput ("Output", juce::AudioChannelSet::create5point1(), true)),
+      loudnessThread ("TARNX Loudness Thread"),
+      parameters (wrapperType == wrapperType_Standalone ? ParameterTable::Variant::standalone
+                                                        : ParameterTable::Variant::plugin)
 {
+    for (int i = 0; i < numChannels; ++i)
+    {
+        channelMap[i] = -1;
+        outputChannelMap[i] = -1;
+        inputLayoutSetting[i] = -1;
+        outputLayoutSetting[i] = -1;
+    }
+
+    indices.standard = parameters.indexOf ("Measurement Standard");
+    indices.scale = parameters.indexOf ("Measurement Scale");
+    indices.unit = parameters.indexOf ("Measurement Unit");
+    indices.type = parameters.indexOf ("Measurement Type");
+    indices.followTransport = parameters.indexOf ("Follow Transport");
+    indices.surroundLayout = parameters.indexOf ("Surround layout");
+    indices.truePeakMaxLevel = parameters.indexOf ("TruePeak Max Level");
+    indices.momentaryThreshold = parameters.indexOf ("ML Threshold");
+    indices.shortTermThreshold = parameters.indexOf ("STL Threshold");
+    indices.momentaryOutput = parameters.indexOf ("Mom. Loudness Param");
+    indices.shortTermOutput = parameters.indexOf ("Sht. Loudness Param");
+
+    resetReadings();
+    loudnessThread.startThread();
+    automationScale.setType (6);
+}
+
+Tarn51AudioProcessor::~Tarn51AudioProcessor()
+{
+    loudnessThread.stopThread (1000);
+}
+
+const juce::String Tarn51AudioProcessor::getName() const
+{
+    return "Tarn5.1";
+}
+
+//==============================================================================
+void Tarn51AudioProcessor::prepareToPlay (double sampleRate, int estimatedSamplesPerBlock)
+{
+    currentSampleRate = sampleRate;
+    const int samplesPerBlock = juce::jmax (0, estimatedSamplesPerBlock);
+
+    // A rate of 0 or less (a host that has none yet) would give windows of no length; the
+    // module keeps the windows it has until a usable rate arrives.
+    if (sampleRate != loudnessModule.sampleRate && sampleRate > 0.0 && std::isfinite (sampleRate))
+    {
+        // Hosts call prepareToPlay again without releaseResources when the rate changes; the
+        // windows must not be replaced under a running time slice.
+        setModuleOnThread (false);
+
+        loudnessModule.sampleRate = sampleRate;
+        loudnessModule.updateFilterCoefficients();
+        loudnessModule.allocateWindows();
+    }
+
+    loudnessModule.inputBuffer.setSize (numChannels, samplesPerBlock);
+
+    truePeakDetector.setSampleRate (sampleRate);
+    truePeakDetector.prepare (samplesPerBlock);
+
+    // Sized here as well, so that blocks up to the announced size never allocate.
+    remapBuffer.setSize (numChannels, samplesPerBlock);
+    outputBuffer.setSize (juce::jmax (numChannels, getTotalNumInputChannels(), getTotalNumOutputChannels()),
+                          samplesPerBlock);
+
+    startEditorRefresh();
+
+    prepared = true;
+    setModuleOnThread (!isNonRealtime());
+}
+
+void Tarn51AudioProcessor::releaseResources()
+{
+    stopEditorRefresh();
+    setModuleOnThread (false);
+    prepared = false;
+}
+
+//==============================================================================
+void Tarn51AudioProcessor::processBlock (juce::AudioSampleBuffer& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    const int numSamples = buffer.getNumSamples();
+    const bool offline = isNonRealtime();
+
+    // Offline the processor evaluates the windows itself, so no time slice may run meanwhile.
+    setModuleOnThread (prepared && !offline);
+
+    transportRolling = 0;
+    readHostPosition();
+
+    const int run = choiceOf (indices.followTransport) != 0 ? transportRolling.load() : manualRun.load();
+    measuring = run;
+    // A change empties the windows and clears the filters; the statistics are kept.
+    loudnessModule.setMeasuring (run);
+
+    if (run != 0)
+        readings.measuredSamples = readings.measuredSamples + numSamples;
+
+    const bool gated = choiceOf (indices.type) == 0;
+    loudnessModule.momentaryHistogram.gated.store (gated, relaxed);
+    loudnessModule.shortTermHistogram.gated.store (gated, relaxed);
+
+    remapBuffer.setSize (numChannels, numSamples, false, false, true);
+    remapBuffer.clear();
+
+    truePeakScale.setType (8);
+    {
+        const long long unit = choiceOf (indices.unit);
+        const long long scale = choiceOf (indices.scale);
+        const long long notEbu = choiceOf (indices.standard) != 0 ? 1 : 0;
+        const long long type = unit + 2 * scale + 4 * notEbu;
+        loudnessScale.setType ((int)juce::jlimit<long long> (std::numeric_limits<int>::min(),
+                                                             std::numeric_limits<int>::max(), type));
+    }
+
+    // The standalone program's map comes from the device channel assignment.
+    if (!isStandalone())
+        chooseChannelMap();
+
+    remapInputs (buffer, numSamples);
+
+    if (offline)
+        measureOffline (numSamples);
+    else
+        measureInRealTime (numSamples);
+
+    measureTruePeak (numSamples);
+
+    if (isStandalone())
+        rebuildOutput (buffer, numSamples);
+}
+
+void Tarn51AudioProcessor::readHostPosition()
+{
+    bool valid = false;
+    juce::AudioPlayHead::CurrentPositionInfo fresh;
+
+    if (auto* head = getPlayHead())
+    {
+        if (const auto position = head->getPosition())
+        {
+            fresh = toCurrentPositionInfo (*position);
+            valid = true;
+        }
+    }
+
+    if (valid)
+    {
+        // The comparison leaves out timeInSeconds: a host that reports playing but does not
+        // move does not count as rolling.
+        if (fresh != positionInfo && fresh.isPlaying)
+            transportRolling = 1;
+
+        positionInfo = fresh;
+    }
+    else
+    {
+        positionInfo = juce::AudioPlayHead::CurrentPositionInfo();
+    }
+
+    hostFrameRate = (int)positionInfo.frameRate.getType();
+}
+
+void Tarn51AudioProcessor::chooseChannelMap()
+{
+    const int choice = choiceOf (indices.surroundLayout);
+
+    // Any other choice keeps the map as it was.
+    if (choice < 0 || choice > 2)
+        return;
+
+    for (int j = 0; j < numChannels; ++j)
+        channelMap[j] = surroundMaps[choice][j];
+}
+
+void Tarn51AudioProcessor::remapInputs (const juce::AudioSampleBuffer& buffer, int numSamples)
+{
+    const int inputs = juce::jmin (getTotalNumInputChannels(), buffer.getNumChannels());
+
+    for (int i = 0; i < inputs; ++i)
+    {
+        for (int j = 0; j < numChannels; ++j)
+        {
+            if (channelMap[j] == i)
+            {
+                copyFinite (buffer.getReadPointer (i), remapBuffer.getWritePointer (j), numSamples);
+                break;
+            }
+        }
+    }
+}
+
+void Tarn51AudioProcessor::feedModule (int startSample, int numSamples)
+{
+    auto& input = loudnessModule.inputBuffer;
+
+    if (input.getNumChannels() != numChannels || input.getNumSamples() != numSamples)
+        input.setSize (numChannels, numSamples, false, false, true);
+
+    for (int c = 0; c < numChannels; ++c)
+        input.copyFrom (c, 0, remapBuffer, c, startSample, numSamples);
+
+    loudnessModule.feed();
+}
+
+void Tarn51AudioProcessor::measureInRealTime (int numSamples)
+{
+    feedModule (0, numSamples);
+
+    latestResults = loudnessModule.getResults();
+
+    // The flags stay raised until the next time slice, so the blocks in between repeat
+    // these steps with the same values.
+    if (loudnessModule.newMomentary.load (relaxed))
+        takeMomentary();
+
+    if (loudnessModule.newShortTerm.load (relaxed))
+        takeShortTerm();
+}
+
+void Tarn51AudioProcessor::measureOffline (int numSamples)
+{
+    const auto* momentaryFifo = loudnessModule.momentaryFifo.get();
+    const auto* shortTermFifo = loudnessModule.shortTermFifo.get();
+
+    if (momentaryFifo == nullptr || shortTermFifo == nullptr)
+    {
+        feedModule (0, numSamples);
+        latestResults = loudnessModule.getResults();
+        return;
+    }
+
+    // Feed no more than the queues can take, then evaluate every window that is complete, so
+    // that no sample is dropped however large the block.
+    for (int start = 0; start < numSamples;)
+    {
+        const int room = juce::jmin (freeRoom (*momentaryFifo), freeRoom (*shortTermFifo));
+        const int count = room > 0 ? juce::jmin (room, numSamples - start) : numSamples - start;
+
+        feedModule (start, count);
+        start += count;
+
+        // Each window consumes at least one sample at any usable rate; the bound only stops
+        // a loop at rates so low that a hop has no length.
+        evaluateReadyWindows (count + 2 * OSKALoudnessModule::windowsPerQueue);
+    }
+
+    latestResults = loudnessModule.getResults();
+}
+
+void Tarn51AudioProcessor::evaluateReadyWindows (int maximumWindows)
+{
+    const auto& momentaryFifo = *loudnessModule.momentaryFifo;
+    const auto& shortTermFifo = *loudnessModule.shortTermFifo;
+
+    for (int i = 0; i < maximumWindows; ++i)
+    {
+        if (momentaryFifo.numReady() < loudnessModule.momentaryLength &&
+            shortTermFifo.numReady() < loudnessModule.shortTermLength)
+            break;
+
+        loudnessModule.computeBlocks();
+        latestResults = loudnessModule.getResults();
+
+        if (loudnessModule.newMomentary.load (relaxed))
+            takeMomentary();
+
+        if (loudnessModule.newShortTerm.load (relaxed))
+            takeShortTerm();
+    }
+}
+
+void Tarn51AudioProcessor::takeMomentary()
+{
+    const float m = latestResults.momentary;
+    readings.momentary = m;
+    readings.momentaryPosition = (float)loudnessScale.positionOf (m);
+
+    // Equal values keep the time of the first.
+    if (m > readings.maxMomentary)
+    {
+        readings.maxMomentary = m;
+        readings.maxMomentaryTime = positionInfo.timeInSeconds;
+    }
+
+    setParameterAndNotifyHost (indices.momentaryOutput,
+                               (float)juce::jlimit (0.0, 1.0, automationScale.positionOf (m)));
+
+    readings.integrated = roundToTenth (latestResults.integrated);
+    readings.momentaryHits =
+        loudnessModule.momentaryHistogram.countAtOrAbove (valueOf (indices.momentaryThreshold));
+}
+
+void Tarn51AudioProcessor::takeShortTerm()
+{
+    const float s = latestResults.shortTerm;
+    readings.shortTerm = s;
+
+    if (s > readings.maxShortTerm)
+    {
+        readings.maxShortTerm = s;
+        readings.maxShortTermTime = positionInfo.timeInSeconds;
+    }
+
+    readings.shortTermPosition = (float)loudnessScale.positionOf (s);
+
+    setParameterAndNotifyHost (indices.shortTermOutput,
+                               (float)juce::jlimit (0.0, 1.0, automationScale.positionOf (s)));
+
+    readings.loudnessRange = roundToTenth (latestResults.loudnessRange);
+    readings.rangeHighPosition = (float)loudnessScale.positionOf (latestResults.rangeHigh);
+    readings.rangeLowPosition = (float)loudnessScale.positionOf (latestResults.rangeLow);
+    readings.shortTermHits =
+        loudnessModule.shortTermHistogram.countAtOrAbove (valueOf (indices.shortTermThreshold));
+}
+
+void Tarn51AudioProcessor::measureTruePeak (int numSamples)
+{
+    auto& work = truePeakDetector.buffer;
+
+    if (work.getNumChannels() != numChannels || work.getNumSamples() < numSamples)
+        truePeakDetector.prepare (numSamples);
+
+    for (int c = 0; c < numChannels; ++c)
+        work.copyFrom (c, 0, remapBuffer, c, 0, numSamples);
+
+    truePeakDetector.process (numSamples);
+
+    for (int c = 0; c < numChannels; ++c)
+        updateChannelPeak (roundToTenth (truePeakDetector.blockPeak[c]), c);
+
+    // The block maximum, with every channel raised to the bottom of the true-peak scale.
+    const auto floorLevel = (float)truePeakScale.minimum;
+    float largest = floorLevel;
+
+    for (const float peak : truePeakDetector.blockPeak)
+        largest = juce::jmax (largest, peak);
+
+    const float t = roundToTenth (largest);
+
+    if (t > valueOf (indices.truePeakMaxLevel))
+        readings.truePeakOver = 1;
+
+    if (t > readings.maxTruePeak && t > floorLevel)
+    {
+        readings.maxTruePeak = t;
+        readings.maxTruePeakTime = positionInfo.timeInSeconds;
+    }
+}
+
+void Tarn51AudioProcessor::updateChannelPeak (float level, int channel)
+{
+    if (channel < 0 || channel >= numChannels)
+        return;
+
+    // Strictly above: a peak exactly at the alarm level is no over.
+    if (level > valueOf (indices.truePeakMaxLevel))
+    {
+        readings.channelOver[channel] = 1;
+        readings.truePeakOver = 1;
+    }
+
+    if (level > readings.peakHold[channel])
+        readings.peakHold[channel] = level;
+
+    readings.peakPosition[channel] = (float)truePeakScale.positionOf (level);
+}
+
+void Tarn51AudioProcessor::rebuildOutput (juce::AudioSampleBuffer& buffer, int numSamples)
+{
+    const int channels = buffer.getNumChannels();
+
+    if (channels < 1 || numSamples <= 0)
+        return;
+
+    outputBuffer.setSize (channels, numSamples, false, false, true);
+    outputBuffer.clear();
+
+    for (int i = 0; i < numChannels; ++i)
+    {
+        const int source = channelMap[i];
+        const int destination = outputChannelMap[i];
+
+        if (source >= 0 && source < channels && destination >= 0 && destination < channels)
+            outputBuffer.copyFrom (destination, 0, buffer, source, 0, numSamples);
+    }
+
+    for (int c = 0; c < channels; ++c)
+        buffer.copyFrom (c, 0, outputBuffer, c, 0, numSamples);
+}
+
+//==============================================================================
+void Tarn51AudioProcessor::resetMeasurement()
+{
+    resetReadings();
+    loudnessModule.resetMeasurement();
+}
+
+void Tarn51AudioProcessor::resetReadings()
+{
+    readings = MeterReadings();
+}
+
+void Tarn51AudioProcessor::setParameterAndNotifyHost (int parameterIndex, float normalisedValue)
+{
+    // The processor keeps its parameters in its own table, which is what the legacy
+    // parameter interface of juce::AudioProcessor serves.
+    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+    setParameterNotifyingHost (parameterIndex, normalisedValue);
+    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+}
+
+void Tarn51AudioProcessor::rankChannels (const int (&entries)[numMeterChannels],
+                                         RelaxedAtomic<int> (&map)[numMeterChannels])
+{
+    for (int i = 0; i < numChannels; ++i)
+    {
+        if (entries[i] < 0)
+        {
+            map[i] = -1;
+            continue;
+        }
+
+        // The rank: how many distinct assigned device channels lie below this one.
+        int rank = 0;
+
+        for (int j = 0; j < numChannels; ++j)
+        {
+            bool firstOfItsValue = true;
+
+            for (int k = 0; k < j; ++k)
+                if (entries[k] == entries[j])
+                    firstOfItsValue = false;
+
+            if (firstOfItsValue && entries[j] >= 0 && entries[j] < entries[i])
+                ++rank;
+        }
+
+        map[i] = rank;
+    }
+}
+
+void Tarn51AudioProcessor::applyInputLayout (const int (&entries)[numMeterChannels])
+{
+    for (int i = 0; i < numChannels; ++i)
+        inputLayoutSetting[i] = entries[i];
+
+    rankChannels (entries, channelMap);
+}
+
+void Tarn51AudioProcessor::applyOutputLayout (const int (&entries)[numMeterChannels])
+{
+    for (int i = 0; i < numChannels; ++i)
+        outputLayoutSetting[i] = entries[i];
+
+    rankChannels (entries, outputChannelMap);
+}
+
+juce::AudioPlayHead::FrameRateType Tarn51AudioProcessor::getHostFrameRate() const noexcept
+{
+    return static_cast<juce::AudioPlayHead::FrameRateType> (hostFrameRate.load());
+}
+
+//==============================================================================
+void Tarn51AudioProcessor::setModuleOnThread (bool shouldBeOnThread)
+{
+    if (shouldBeOnThread == moduleOnThread)
+        return;
+
+    if (shouldBeOnThread)
+        loudnessThread.addTimeSliceClient (&loudnessModule);
+    else
+        loudnessThread.removeTimeSliceClient (&loudnessModule); // waits for a running time slice
+
+    moduleOnThread = shouldBeOnThread;
+}
+
+void Tarn51AudioProcessor::startEditorRefresh()
+{
+    if (auto* control = dynamic_cast<RefreshTimerControl*> (getActiveEditor()))
+        control->startRefreshTimer (refreshIntervalMilliseconds);
+}
+
+void Tarn51AudioProcessor::stopEditorRefresh()
+{
+    if (auto* control = dynamic_cast<RefreshTimerControl*> (getActiveEditor()))
+        control->stopRefreshTimer();
+}
+
+//==============================================================================
+bool Tarn51AudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    // The configurations the plug-in announces: equal input and output counts of 1, 2, 5 or 6.
+    const int inputs = layouts.getMainInputChannels();
+
+    if (inputs != layouts.getMainOutputChannels())
+        return false;
+
+    return inputs == 1 || inputs == 2 || inputs == 5 || inputs == 6;
+}
+
+const juce::String Tarn51AudioProcessor::getInputChannelName (int channelIndex) const
+{
+    return juce::String (channelIndex + 1);
+}
+
+const juce::String Tarn51AudioProcessor::getOutputChannelName (int channelIndex) const
+{
+    return juce::String (channelIndex + 1);
+}
+
+bool Tarn51AudioProcessor::isInputChannelStereoPair (int) const
+{
+    return true;
+}
+
+bool Tarn51AudioProcessor::isOutputChannelStereoPair (int) const
+{
+    return true;
+}
+
+bool Tarn51AudioProcessor::silenceInProducesSilenceOut() const
+{
+    return false;
+}
+
+double Tarn51AudioProcessor::getTailLengthSeconds() const
+{
+    return 0.0;
+}
+
+bool Tarn51AudioProcessor::acceptsMidi() const
+{
+    return false;
+}
+
+bool Tarn51AudioProcessor::producesMidi() const
+{
+    return false;
 }
 
 juce::AudioProcessorEditor* Tarn51AudioProcessor::createEditor()
@@ -12,6 +653,136 @@ juce::AudioProcessorEditor* Tarn51AudioProcessor::createEditor()
     return new juce::GenericAudioProcessorEditor (*this);
 }
 
+bool Tarn51AudioProcessor::hasEditor() const
+{
+    return true;
+}
+
+//==============================================================================
+int Tarn51AudioProcessor::getNumParameters()
+{
+    return parameters.getNumParameters();
+}
+
+const juce::String Tarn51AudioProcessor::getParameterName (int parameterIndex)
+{
+    return parameters.getParameterName (parameterIndex);
+}
+
+float Tarn51AudioProcessor::getParameter (int parameterIndex)
+{
+    return parameters.getParameter (parameterIndex);
+}
+
+const juce::String Tarn51AudioProcessor::getParameterText (int parameterIndex)
+{
+    return parameters.getParameterText (parameterIndex);
+}
+
+int Tarn51AudioProcessor::getParameterNumSteps (int parameterIndex)
+{
+    return parameters.getParameterNumSteps (parameterIndex);
+}
+
+float Tarn51AudioProcessor::getParameterDefaultValue (int parameterIndex)
+{
+    return parameters.getParameterDefaultValue (parameterIndex);
+}
+
+void Tarn51AudioProcessor::setParameter (int parameterIndex, float newValue)
+{
+    // Limiting would turn infinity into an end of the range and NaN into anything at all.
+    if (!std::isfinite (newValue))
+        return;
+
+    parameters.setParameter (parameterIndex, newValue);
+}
+
+bool Tarn51AudioProcessor::isParameterAutomatable (int parameterIndex) const
+{
+    return parameters.isParameterAutomatable (parameterIndex);
+}
+
+int Tarn51AudioProcessor::getNumPrograms()
+{
+    return parameters.getNumPrograms();
+}
+
+int Tarn51AudioProcessor::getCurrentProgram()
+{
+    return currentProgram;
+}
+
+void Tarn51AudioProcessor::setCurrentProgram (int programIndex)
+{
+    parameters.setCurrentProgram (programIndex, currentProgram);
+}
+
+const juce::String Tarn51AudioProcessor::getProgramName (int programIndex)
+{
+    return parameters.getProgramName (programIndex);
+}
+
+void Tarn51AudioProcessor::changeProgramName (int programIndex, const juce::String& newName)
+{
+    parameters.changeProgramName (programIndex, newName);
+}
+
+//==============================================================================
+void Tarn51AudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    juce::XmlElement xml (stateTag);
+
+    for (int i = 0; i < parameters.getNumParameters(); ++i)
+        xml.setAttribute (parameters.identifiers[i],
+                          StateBlock::formatValue ((double)parameters.getValue (i)));
+
+    if (isStandalone())
+    {
+        int entries[numChannels];
+        copyEntries (inputLayoutSetting, entries);
+        xml.setAttribute (inputLayoutAttribute, StateBlock::formatLayout (entries));
+        copyEntries (outputLayoutSetting, entries);
+        xml.setAttribute (outputLayoutAttribute, StateBlock::formatLayout (entries));
+    }
+
+    StateBlock::write (xml, destData);
+}
+
+void Tarn51AudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    const auto xml = StateBlock::read (data, sizeInBytes);
+
+    if (xml == nullptr || !xml->getTagName().equalsIgnoreCase (stateTag) ||
+        parameters.getNumParameters() == 0)
+        return;
+
+    // A missing attribute gives the default the table was built with, not the value held
+    // before; so does a number that is not finite. Other values are kept as they are.
+    for (int i = 0; i < parameters.getNumParameters(); ++i)
+    {
+        const auto& identifier = parameters.identifiers[i];
+        const float fallback = parameters.defaults[(size_t)i];
+        const float value = xml->hasAttribute (identifier)
+                                ? StateBlock::parseValue (xml->getStringAttribute (identifier), fallback)
+                                : fallback;
+        parameters.setValue (i, value);
+    }
+
+    // Only now, with every value in place, so that the editor takes up a complete set.
+    parameters.markAllChanged();
+
+    if (isStandalone())
+    {
+        int entries[numChannels];
+        StateBlock::parseLayout (xml->getStringAttribute (inputLayoutAttribute), entries);
+        applyInputLayout (entries);
+        StateBlock::parseLayout (xml->getStringAttribute (outputLayoutAttribute), entries);
+        applyOutputLayout (entries);
+    }
+}
+
+//==============================================================================
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
 {
     return new Tarn51AudioProcessor();

@@ -1,35 +1,198 @@
 #pragma once
 
+#include "editor/MeterScale.h"
+#include "engine/LoudnessResults.h"
+#include "engine/OSKALoudnessModule.h"
+#include "engine/TruePeakDetector.h"
+#include "processor/MeterReadings.h"
+#include "processor/ParameterTable.h"
+#include "processor/RelaxedAtomic.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
 
-// Placeholder processor: passes audio through untouched.
+// The meter's audio processor: one per plug-in instance, one in the standalone program.
+//
+// It owns everything that measures: the loudness module and the thread that evaluates its
+// windows, the true-peak detector, the parameter table, the meter scales and the readings the
+// editor shows. processBlock only reads the host's buffer (the standalone program's output
+// routing aside): it copies the inputs into six channels in the meter's order L, R, C, LFE,
+// Ls, Rs, K-weights and queues them, measures the true peak and updates `readings`.
+//
+// Threads:
+// - audio thread: processBlock.
+// - loudness thread ("TARNX Loudness Thread"): the module's time slice every 50 ms, between
+//   prepareToPlay and releaseResources, while the processor runs in real time.
+// - message thread: the editor (copies `readings`, reads `measuring`, `currentSampleRate`,
+//   the host frame rate, the parameters and their changed flags; writes `manualRun`, clears
+//   the over flags, calls resetMeasurement), prepareToPlay, releaseResources, the channel
+//   assignment of the standalone program.
+// Every field one thread writes while another reads it is a relaxed atomic; readers accept a
+// mixture of old and new values for one refresh. The processor takes no lock of its own.
+//
+// Offline rendering (isNonRealtime, set by hosts while they export and by the command-line
+// meter): the loudness thread could not keep up with audio that arrives faster than real
+// time, so the module is taken off the thread and processBlock evaluates every full window
+// itself. Every sample is then measured, whatever the speed.
+//
+// The standalone program creates the processor after
+// juce::AudioProcessor::setTypeOfNextNewPlugin (wrapperType_Standalone); the processor reads
+// its own wrapperType and then follows the standalone rules: "Follow Transport" off by
+// default, channels routed by the device assignment instead of "Surround layout", the output
+// rebuilt from that assignment, and the assignment stored with the state.
 class Tarn51AudioProcessor : public juce::AudioProcessor
 {
 public:
-    Tarn51AudioProcessor();
-    ~Tarn51AudioProcessor() override = default;
+    static constexpr int numMeterChannels = 6;
+    static constexpr int refreshIntervalMilliseconds = 50;
 
-    void prepareToPlay (double, int) override {}
-    void releaseResources() override {}
-    void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override {}
+    Tarn51AudioProcessor();
+    ~Tarn51AudioProcessor() override;
+
+    //==============================================================================
+    // juce::AudioProcessor
+    const juce::String getName() const override;
+    void prepareToPlay (double sampleRate, int estimatedSamplesPerBlock) override;
+    void releaseResources() override;
+    void processBlock (juce::AudioSampleBuffer& buffer, juce::MidiBuffer& midi) override;
+    using juce::AudioProcessor::processBlock;
+
+    bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+
+    const juce::String getInputChannelName (int channelIndex) const override;
+    const juce::String getOutputChannelName (int channelIndex) const override;
+    bool isInputChannelStereoPair (int index) const override;
+    bool isOutputChannelStereoPair (int index) const override;
+    bool silenceInProducesSilenceOut() const override;
+    double getTailLengthSeconds() const override;
+    bool acceptsMidi() const override;
+    bool producesMidi() const override;
 
     juce::AudioProcessorEditor* createEditor() override;
-    bool hasEditor() const override { return true; }
+    bool hasEditor() const override;
 
-    const juce::String getName() const override { return "Tarn5.1"; }
-    bool acceptsMidi() const override { return false; }
-    bool producesMidi() const override { return false; }
-    double getTailLengthSeconds() const override { return 0.0; }
+    int getNumParameters() override;
+    const juce::String getParameterName (int index) override;
+    float getParameter (int index) override;
+    const juce::String getParameterText (int index) override;
+    int getParameterNumSteps (int index) override;
+    float getParameterDefaultValue (int index) override;
+    // A value that is not finite (NaN or infinity from a host) is ignored.
+    void setParameter (int index, float newValue) override;
+    bool isParameterAutomatable (int index) const override;
 
-    int getNumPrograms() override { return 1; }
-    int getCurrentProgram() override { return 0; }
-    void setCurrentProgram (int) override {}
-    const juce::String getProgramName (int) override { return {}; }
-    void changeProgramName (int, const juce::String&) override {}
+    int getNumPrograms() override;
+    int getCurrentProgram() override;
+    void setCurrentProgram (int index) override;
+    const juce::String getProgramName (int index) override;
+    void changeProgramName (int index, const juce::String& newName) override;
 
-    void getStateInformation (juce::MemoryBlock&) override {}
-    void setStateInformation (const void*, int) override {}
+    void getStateInformation (juce::MemoryBlock& destData) override;
+    void setStateInformation (const void* data, int sizeInBytes) override;
+
+    //==============================================================================
+    // Own operations.
+
+    // The editor's reset button: readings back to their start values, the module's queues,
+    // filters, histograms and results cleared. The run state, the parameters and the
+    // program stay. Message thread.
+    void resetMeasurement();
+
+    // Every field of `readings` back to its start value.
+    void resetReadings();
+
+    // Per-channel true-peak bookkeeping for one block: over flags, peak hold, bar position.
+    void updateChannelPeak (float level, int channel);
+
+    // setParameter followed by the notification of the host (its automation records the
+    // value): juce::AudioProcessor::setParameterNotifyingHost, without its deprecation
+    // warning at every caller.
+    void setParameterAndNotifyHost (int index, float normalisedValue);
+
+    // Standalone channel assignment: entries[i] is the device channel assigned to meter
+    // channel i (-1: none). Stores the entries as the layout setting and derives the map of
+    // buffer channels: the device gives processBlock only its active channels, packed in
+    // ascending order, so each assigned meter channel gets the rank of its device channel
+    // among the distinct assigned ones. Meter channels naming the same device channel share
+    // its buffer channel; negative entries count as none. Message thread.
+    void applyInputLayout (const int (&entries)[numMeterChannels]);
+    void applyOutputLayout (const int (&entries)[numMeterChannels]);
+
+    // The build the processor was created for.
+    bool isStandalone() const noexcept { return wrapperType == wrapperType_Standalone; }
+
+    // The host's frame rate of the last block, for readers on other threads (positionInfo
+    // itself belongs to the audio thread).
+    juce::AudioPlayHead::FrameRateType getHostFrameRate() const noexcept;
+
+    // Whether the loudness module is a client of loudnessThread at the moment.
+    bool isModuleOnLoudnessThread() const noexcept { return moduleOnThread; }
+
+    //==============================================================================
+    // State, in this order; public because the editor, the report and the command-line meter
+    // read it directly.
+
+    juce::AudioPlayHead::CurrentPositionInfo positionInfo; // host position of the last block
+    juce::TimeSliceThread loudnessThread;
+    OSKALoudnessModule loudnessModule;
+    TruePeakDetector truePeakDetector;
+    LoudnessResults latestResults; // the module's results, copied in every block
+    RelaxedAtomic<double> currentSampleRate{0.0};
+    RelaxedAtomic<int> measuring{0};        // 1 while the measurement accumulates
+    RelaxedAtomic<int> manualRun{0};        // the editor's play/pause state
+    RelaxedAtomic<int> transportRolling{0}; // this block: host playing, position moved
+    int currentProgram = 0;
+    MeterReadings readings;
+    ParameterTable parameters;
+    MeterScale loudnessScale;
+    MeterScale truePeakScale;
+    MeterScale automationScale;
+    juce::AudioSampleBuffer remapBuffer; // the block in meter channel order
+    // For each meter channel: the buffer channel that feeds it (-1: none).
+    RelaxedAtomic<int> channelMap[numMeterChannels];
+    // Standalone only: for each meter channel, the buffer channel it is written to.
+    RelaxedAtomic<int> outputChannelMap[numMeterChannels];
+    // Standalone only: the device channels assigned to the meter channels, as saved.
+    RelaxedAtomic<int> inputLayoutSetting[numMeterChannels];
+    RelaxedAtomic<int> outputLayoutSetting[numMeterChannels];
 
 private:
+    // Parameter indices, looked up by name once: the table never changes its order.
+    struct ParameterIndices
+    {
+        int standard, scale, unit, type, followTransport, surroundLayout, truePeakMaxLevel;
+        int momentaryThreshold, shortTermThreshold, momentaryOutput, shortTermOutput;
+    };
+
+    float valueOf (int parameterIndex) const { return parameters.getValue (parameterIndex); }
+    int choiceOf (int parameterIndex) const { return parameters.choiceOf (parameterIndex); }
+
+    void readHostPosition();
+    void chooseChannelMap();
+    void remapInputs (const juce::AudioSampleBuffer& buffer, int numSamples);
+    void feedModule (int startSample, int numSamples);
+    void measureInRealTime (int numSamples);
+    void measureOffline (int numSamples);
+    void evaluateReadyWindows (int maximumWindows);
+    void takeMomentary();
+    void takeShortTerm();
+    void measureTruePeak (int numSamples);
+    void rebuildOutput (juce::AudioSampleBuffer& buffer, int numSamples);
+
+    void setModuleOnThread (bool shouldBeOnThread);
+    void startEditorRefresh();
+    void stopEditorRefresh();
+
+    static void rankChannels (const int (&entries)[numMeterChannels],
+                              RelaxedAtomic<int> (&map)[numMeterChannels]);
+
+    ParameterIndices indices{};
+    RelaxedAtomic<int> hostFrameRate{0};
+    // Whether the processor is between prepareToPlay and releaseResources, and whether the
+    // module is a client of loudnessThread. Touched by prepareToPlay, releaseResources and
+    // processBlock only, which hosts never run at the same time.
+    bool prepared = false;
+    bool moduleOnThread = false;
+    juce::AudioSampleBuffer outputBuffer; // standalone output routing
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Tarn51AudioProcessor)
 };

@@ -1,0 +1,69 @@
+#include <benchmark/benchmark.h>
+
+#include "processor/Tarn51AudioProcessor.h"
+
+namespace
+{
+constexpr double rate = 48000.0;
+constexpr int blockSize = 512;
+constexpr int sourceSeconds = 4;
+
+// Six channels of noise at about -20 dBFS, different in every channel.
+juce::AudioSampleBuffer makeSource()
+{
+    juce::AudioSampleBuffer audio (6, (int)rate * sourceSeconds);
+    juce::Random random (99);
+
+    for (int c = 0; c < audio.getNumChannels(); ++c)
+        for (int i = 0; i < audio.getNumSamples(); ++i)
+            audio.setSample (c, i, (random.nextFloat() - 0.5f) * 0.35f);
+
+    return audio;
+}
+
+// processBlock on 48 kHz 5.1 audio in 512-sample blocks, measuring all the time (the play
+// button pressed). "realtime_x" is the seconds of audio processed per second of CPU time; the
+// share of one core that real-time audio of this format needs is 100 / realtime_x percent
+// (the time per block against the 10.67 ms the block lasts).
+//
+// Real time: the loudness thread evaluates the windows on its own core, as in a host.
+// Offline: processBlock evaluates every window itself, as while a host exports.
+void processBlock (benchmark::State& state, bool offline)
+{
+    Tarn51AudioProcessor processor;
+    processor.setNonRealtime (offline);
+    processor.prepareToPlay (rate, blockSize);
+    processor.setParameter (processor.parameters.indexOf ("Follow Transport"), 0.0f);
+    processor.manualRun = 1;
+
+    auto source = makeSource();
+    juce::MidiBuffer midi;
+    int start = 0;
+
+    for (auto _ : state)
+    {
+        // The host's buffer, referring to its own memory (the processor only reads it).
+        juce::AudioSampleBuffer block (source.getArrayOfWritePointers(), 6, start, blockSize);
+        start = (start + blockSize) % (source.getNumSamples() - blockSize);
+
+        processor.processBlock (block, midi);
+        benchmark::DoNotOptimize (processor.readings.maxTruePeak);
+    }
+
+    state.counters["realtime_x"] =
+        benchmark::Counter ((double)state.iterations() * blockSize / rate, benchmark::Counter::kIsRate);
+}
+
+void processBlockRealTime (benchmark::State& state)
+{
+    processBlock (state, false);
+}
+
+void processBlockOffline (benchmark::State& state)
+{
+    processBlock (state, true);
+}
+} // namespace
+
+BENCHMARK (processBlockRealTime)->Unit (benchmark::kMicrosecond)->MinTime (2.0);
+BENCHMARK (processBlockOffline)->Unit (benchmark::kMicrosecond)->MinTime (2.0);

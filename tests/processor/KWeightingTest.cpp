@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "engine/OSKALoudnessModule.h"
+#include "support/TestSignals.h"
+
+namespace
+{
+void prepare (OSKALoudnessModule& module, double rate)
+{
+    module.sampleRate = rate;
+    module.updateFilterCoefficients();
+    module.allocateWindows();
+}
+} // namespace
+
+// With six channels the module runs all twelve K-weighting stages side by side; the samples
+// must be exactly those of juce::IIRFilter run stage after stage, channel after channel, which
+// is what a module fed with fewer channels does. Every channel has the same filters, so two
+// such modules (five channels and one) give the reference for all six.
+TEST (KWeighting, SideBySideFilteringEqualsTheJuceFiltersExactly)
+{
+    for (const double rate : {44100.0, 48000.0, 96000.0})
+    {
+        SCOPED_TRACE (rate);
+        OSKALoudnessModule module, firstFive, last;
+        for (auto* m : {&module, &firstFive, &last})
+            prepare (*m, rate);
+
+        const auto programme =
+            TestSignals::noise (rate, -12.0f, 0.5, 17, {1.0f, 0.5f, 0.25f, 1.0f, 0.7f, 0.1f});
+        int start = 0;
+
+        for (const int n : {512, 1, 1000, 37, 4096, 0, 512, 3000})
+        {
+            module.inputBuffer.setSize (6, n);
+            firstFive.inputBuffer.setSize (5, n);
+            last.inputBuffer.setSize (1, n);
+
+            for (int c = 0; c < 6; ++c)
+                module.inputBuffer.copyFrom (c, 0, programme, c, start, n);
+            for (int c = 0; c < 5; ++c)
+                firstFive.inputBuffer.copyFrom (c, 0, programme, c, start, n);
+            last.inputBuffer.copyFrom (0, 0, programme, 5, start, n);
+
+            module.feed();
+            firstFive.feed();
+            last.feed();
+
+            for (int i = 0; i < n; ++i)
+            {
+                for (int c = 0; c < 5; ++c)
+                    ASSERT_EQ (module.inputBuffer.getSample (c, i), firstFive.inputBuffer.getSample (c, i))
+                        << "channel " << c << " sample " << start + i;
+
+                ASSERT_EQ (module.inputBuffer.getSample (5, i), last.inputBuffer.getSample (0, i))
+                    << "channel 5 sample " << start + i;
+            }
+
+            start += n;
+
+            // A reset in the middle, as at a start or stop of the measurement.
+            if (n == 4096)
+                for (auto* m : {&module, &firstFive, &last})
+                    m->resetFilters();
+        }
+    }
+}
