@@ -12,6 +12,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     fst-dev lv2-dev lilv-utils serdi sordi
     fonts-dejavu-core
+    libebur128-dev time
 )
 
 missing=()
