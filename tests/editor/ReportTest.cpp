@@ -1,5 +1,7 @@
 #include "EditorFixture.h"
 
+#include "report/LoudnessReport.h"
+
 #include <gtest/gtest.h>
 
 using namespace EditorTest;
@@ -142,4 +144,26 @@ TEST (EditorReport, AFailureToWriteIsShownWithTheFileAndTheReason)
     // The same path through the function the button calls reports the failure to its caller too.
     EXPECT_TRUE (f.editor->writeReportTo (target).failed());
     EXPECT_EQ (alerts.titles.size(), 2);
+}
+
+TEST (EditorReport, TheEditorAndTheCommandLineMeterWriteTheSameLines)
+{
+    Fixture f;
+    f.playHead.info.setFrameRate (juce::AudioPlayHead::fps24);
+    f.setParameter ("ML Threshold", -21.0f);
+    f.measure (speechProgramme());
+
+    for (float standard : {0.0f, 2.0f})
+    {
+        f.setParameter ("Measurement Standard", standard);
+        f.tick();
+
+        const auto fromEditor = linesOf (f.editor->reportText (juce::Time::getCurrentTime()));
+        const auto fromReadings = LoudnessReport::statisticsLines (LoudnessReport::statisticsOf (
+            f.processor->readings, (int)standard, -21.0f, -10.0f, f.processor->getHostFrameRate()));
+
+        ASSERT_EQ (fromReadings.size(), 9);
+        for (int i = 0; i < 9; ++i)
+            EXPECT_EQ (fromEditor[i + 2], fromReadings[i]);
+    }
 }
