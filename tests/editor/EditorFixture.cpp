@@ -5,6 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+
+namespace
+{
+// The tests draw the editor themselves and need no display. Without a DISPLAY the framework
+// would try the X server at :0, if some other program runs one there, and would go down
+// with it when that server quits.
+[[maybe_unused]] const bool withoutDisplay = ::setenv ("DISPLAY", ":65535", 1) == 0;
+} // namespace
 
 namespace EditorTest
 {
