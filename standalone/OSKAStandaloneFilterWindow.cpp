@@ -1,12 +1,8 @@
 #include "standalone/OSKAStandaloneFilterWindow.h"
 
+#include "editor/RiroruduLoudnessAudioProcessorEditor.h"
 #include "processor/Tarn51AudioProcessor.h"
 #include "standalone/OSKAAudioDeviceSelectorComponent.h"
-
-#if __has_include("editor/RiroruduLoudnessAudioProcessorEditor.h")
-#include "editor/RiroruduLoudnessAudioProcessorEditor.h"
-#define TARN_HAS_METER_EDITOR 1
-#endif
 
 namespace
 {
@@ -74,10 +70,9 @@ OSKAStandaloneFilterWindow::OSKAStandaloneFilterWindow (const juce::String& titl
 
     addKeyListener (CommandsListener::getCommandManager().getKeyMappings());
 
-#if TARN_HAS_METER_EDITOR
+    // The editor's Audio Settings button opens this window's dialog.
     if (auto* meterEditor = dynamic_cast<RiroruduLoudnessAudioProcessorEditor*> (editor))
         meterEditor->setAudioSettingsCallback (&OSKAStandaloneFilterWindow::openAudioSettingsOf, this);
-#endif
 
     if (error.isNotEmpty())
         openAudioSettings();
