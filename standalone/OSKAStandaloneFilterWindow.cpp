@@ -91,6 +91,8 @@ OSKAStandaloneFilterWindow::OSKAStandaloneFilterWindow (const juce::String& titl
 
 OSKAStandaloneFilterWindow::~OSKAStandaloneFilterWindow()
 {
+    delete audioSettingsDialog.getComponent();
+
     if (settings != nullptr)
     {
         settings->setValue (windowXKey, getX());
@@ -195,5 +197,6 @@ void OSKAStandaloneFilterWindow::openAudioSettings()
     {
         dialog->setContentComponentSize (dialogWidth, dialogHeight);
         dialog->centreWithSize (dialog->getWidth(), dialog->getHeight());
+        audioSettingsDialog = dialog;
     }
 }

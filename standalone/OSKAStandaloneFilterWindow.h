@@ -61,6 +61,9 @@ private:
     std::unique_ptr<juce::AudioDeviceManager> deviceManager;
     std::unique_ptr<CommandsListener> content;
     juce::AudioProcessorPlayer player;
+    // The open Audio Settings dialog, which deletes itself when the user closes it; one still
+    // open when the program ends goes before the device manager and the processor it uses.
+    juce::Component::SafePointer<juce::DialogWindow> audioSettingsDialog;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OSKAStandaloneFilterWindow)
 };
