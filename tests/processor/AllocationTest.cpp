@@ -110,6 +110,7 @@ TEST (Allocation, TheCountingWorks)
 {
     static void* volatile escape = nullptr;
     AllocationCheck check;
+    juce::ignoreUnused (escape);
     // Both blocks escape, so the compiler cannot leave the allocations out.
     auto probe = std::make_unique<int> (1);
     escape = probe.get();
