@@ -2,13 +2,14 @@
 # the JUCE modules and of the meter's own code; every plug-in format, the
 # standalone program, the command-line meter, the tests and the benchmarks link it.
 
-set(TARN_FORMATS VST VST3 LV2)
+set(TARN_FORMATS VST VST3 LV2 Standalone)
 
 # JUCE's leak detector and assertions are compiled into debug builds only. With this option
 # (on by default) release builds keep both: a leaked object or a failed assertion is written
 # to the log, which is the standard error stream when no logger is installed, so that the
 # tests in real hosts can see it. Costs one atomic count per leak-checked object.
 option(TARN_LEAK_CHECKS "Keep JUCE's leak detector and assertion log in release builds" ON)
+
 set(TARN_LV2_URI "https://velnor.org/plugins/tarn51")
 
 # VST 2.4 from Debian's fst headers, behind the shim folder that mends their layout.
@@ -63,7 +64,7 @@ set_target_properties(Tarn51_VST PROPERTIES PREFIX "")
 # there; the vendor version query still answers 0x20003).
 target_compile_definitions(Tarn51_VST PRIVATE JucePlugin_VSTChunkStructureVersion=203)
 
-set(TARN_SOURCE_DIRS engine processor editor report plugin)
+set(TARN_SOURCE_DIRS engine processor editor report plugin standalone)
 set(TARN_SOURCES)
 foreach(dir IN LISTS TARN_SOURCE_DIRS)
     file(GLOB dir_sources CONFIGURE_DEPENDS
@@ -91,6 +92,20 @@ target_compile_definitions(Tarn51 PUBLIC
     $<$<BOOL:${TARN_LEAK_CHECKS}>:JUCE_CHECK_MEMORY_LEAKS=1>
     $<$<BOOL:${TARN_LEAK_CHECKS}>:JUCE_LOG_ASSERTIONS=1>
     "JucePlugin_PreferredChannelConfigurations={6,6},{5,5},{2,2},{1,1}")
+
+# The standalone program: JUCE's Standalone format of this target, with the program's own
+# application class. Its window, dialog and settings file live in standalone/ and belong to
+# the shared code (compiled once, reachable from the tests); only the file that hands JUCE the
+# application object is compiled into the program itself, where JucePlugin_Build_Standalone is
+# 1 for that target alone.
+target_compile_definitions(Tarn51 PUBLIC
+    JUCE_USE_CUSTOM_PLUGIN_STANDALONE_APP=1
+    # JACK beside ALSA; JUCE opens libjack at run time, so the program runs without it.
+    JUCE_JACK=1)
+target_sources(Tarn51_Standalone PRIVATE "${CMAKE_SOURCE_DIR}/standalone/entry/Tarn51StandaloneEntry.cpp")
+set_source_files_properties("${CMAKE_SOURCE_DIR}/standalone/entry/Tarn51StandaloneEntry.cpp"
+    PROPERTIES COMPILE_OPTIONS "${TARN_WARNINGS}")
+set_target_properties(Tarn51_Standalone PROPERTIES OUTPUT_NAME Tarn51Standalone)
 
 target_link_libraries(Tarn51
     PRIVATE

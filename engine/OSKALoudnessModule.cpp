@@ -191,15 +191,28 @@ void OSKALoudnessModule::resetFilters() noexcept
 
 float OSKALoudnessModule::blockLoudness (const juce::AudioSampleBuffer& window, int length) const noexcept
 {
-    const int channels = juce::jmin (inputBuffer.getNumChannels(), window.getNumChannels(), numChannels);
     length = juce::jmin (length, window.getNumSamples());
+    double sums[numChannels] = {};
 
+    for (int c = 0; c < juce::jmin (window.getNumChannels(), numChannels); ++c)
+        sums[c] = OverlapFifo::sumOfSquares (window.getReadPointer (c), length);
+
+    return loudnessFromSums (sums, length);
+}
+
+float OSKALoudnessModule::loudnessFromSums (const double* sums, int length) const noexcept
+{
+    const int channels = juce::jmin (inputBuffer.getNumChannels(), numChannels);
     float sum = 0.0f;
 
-    for (int c = 0; c < channels; ++c)
+    if (length > 0)
     {
-        const float rms = window.getRMSLevel (c, 0, length);
-        sum += channelWeights[c] * (rms * rms);
+        for (int c = 0; c < channels; ++c)
+        {
+            // The channel's RMS level in single precision, squared, as getRMSLevel gives it.
+            const auto rms = static_cast<float> (std::sqrt (sums[c] / length));
+            sum += channelWeights[c] * (rms * rms);
+        }
     }
 
     // Silence gives log10 (0) = -infinity, which the clamp turns into the floor.
@@ -227,10 +240,10 @@ void OSKALoudnessModule::computeBlocks() noexcept
     if (momentaryFifo->numReady() >= momentaryLength)
     {
         newMomentary.store (true, relaxed);
-        momentaryBlock->clear();
-        momentaryFifo->readWindow (*momentaryBlock, momentaryLength);
+        double sums[numChannels];
+        const int summed = momentaryFifo->readWindowPower (sums, momentaryLength);
 
-        const float value = blockLoudness (*momentaryBlock, momentaryLength);
+        const float value = loudnessFromSums (sums, summed);
         results.momentary.store (value, relaxed);
 
         if (isMeasuring)
@@ -243,10 +256,10 @@ void OSKALoudnessModule::computeBlocks() noexcept
     if (shortTermFifo->numReady() >= shortTermLength)
     {
         newShortTerm.store (true, relaxed);
-        shortTermBlock->clear();
-        shortTermFifo->readWindow (*shortTermBlock, shortTermLength);
+        double sums[numChannels];
+        const int summed = shortTermFifo->readWindowPower (sums, shortTermLength);
 
-        const float value = blockLoudness (*shortTermBlock, shortTermLength);
+        const float value = loudnessFromSums (sums, summed);
         results.shortTerm.store (value, relaxed);
 
         if (isMeasuring)

@@ -72,6 +72,9 @@ public:
     // channels' mean squares, clamped to -70..0 and rounded to 0.1.
     float blockLoudness (const juce::AudioSampleBuffer& window, int length) const noexcept;
 
+    // The same loudness from each channel's sum of squares over `length` samples.
+    float loudnessFromSums (const double* sums, int length) const noexcept;
+
     // The time slice of the loudness thread: computeBlocks(), then call again in 50 ms.
     int useTimeSlice() override;
 
@@ -124,7 +127,9 @@ private:
     juce::IIRFilter preFilters[numChannels];
     juce::IIRFilter rlbFilters[numChannels];
 
-    // The window being evaluated, six channels of one window length each.
+    // Six channels of one window length each, for a window copied out with readWindow. The
+    // time slice sums its windows where they lie in the queues (readWindowPower), which
+    // gives the same values without moving every sample several times.
     std::unique_ptr<juce::AudioSampleBuffer> momentaryBlock;
     std::unique_ptr<juce::AudioSampleBuffer> shortTermBlock;
 

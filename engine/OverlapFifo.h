@@ -27,6 +27,16 @@ public:
     // which is cleared first, and consumes floor ((1 - overlap) * copied) of them.
     void readWindow (juce::AudioSampleBuffer& destination, int length) noexcept;
 
+    // The same window as readWindow, evaluated where it lies in the queue: stores each
+    // channel's sum of squares (every square formed in single precision, as
+    // juce::AudioSampleBuffer::getRMSLevel forms them, and summed in double precision) in
+    // sumsOut[0..5], consumes the same hop and returns the number of samples summed.
+    // Copying a window out before summing it would move each sample several times more.
+    int readWindowPower (double* sumsOut, int length) noexcept;
+
+    // Sum of the squares of n samples, as described above.
+    static double sumOfSquares (const float* samples, int n) noexcept;
+
     // Empties the queue; the stored samples are left as they are.
     void reset() noexcept { fifo.reset(); }
 
@@ -34,6 +44,8 @@ public:
     float getOverlap() const noexcept { return overlap; }
 
 private:
+    int hopFor (int windowLength) const noexcept;
+
     juce::AbstractFifo fifo;
     juce::AudioSampleBuffer buffer;
     float overlap;

@@ -1,5 +1,7 @@
 #include "processor/Tarn51AudioProcessor.h"
 
+#include "editor/RiroruduLoudnessAudioProcessorEditor.h"
+
 #include "processor/RefreshTimerControl.h"
 #include "processor/StateBlock.h"
 
@@ -655,7 +657,7 @@ bool Tarn51AudioProcessor::producesMidi() const
 
 juce::AudioProcessorEditor* Tarn51AudioProcessor::createEditor()
 {
-    return new juce::GenericAudioProcessorEditor (*this);
+    return new RiroruduLoudnessAudioProcessorEditor (*this);
 }
 
 bool Tarn51AudioProcessor::hasEditor() const

@@ -12,7 +12,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     fst-dev lv2-dev lilv-utils serdi sordi
     fonts-dejavu-core
-    jalv jackd2 xvfb xauth binutils
+    libebur128-dev time
+    xvfb xauth x11-apps xdotool imagemagick jackd2
+    jalv binutils
     clang libclang-rt-14-dev
 )
 

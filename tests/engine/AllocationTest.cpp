@@ -1,62 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "EngineDriver.h"
+#include "support/AllocationCounter.h"
 #include "support/TestSignals.h"
 
 #include <cstdlib>
 #include <memory>
-
-// Counts the heap allocations made on the current thread while a check is armed. The
-// C allocator is interposed (glibc), so operator new and JUCE's own heap blocks, which
-// call malloc directly, are both seen.
-namespace
-{
-thread_local bool armed = false;
-thread_local long allocations = 0;
-
-struct AllocationCheck
-{
-    AllocationCheck()
-    {
-        allocations = 0;
-        armed = true;
-    }
-    ~AllocationCheck() { armed = false; }
-    long count() const { return allocations; }
-};
-} // namespace
-
-extern "C"
-{
-    void* __libc_malloc (std::size_t);
-    void* __libc_calloc (std::size_t, std::size_t);
-    void* __libc_realloc (void*, std::size_t);
-    void* __libc_memalign (std::size_t, std::size_t);
-
-    void* malloc (std::size_t size)
-    {
-        allocations += armed ? 1 : 0;
-        return __libc_malloc (size);
-    }
-
-    void* calloc (std::size_t n, std::size_t size)
-    {
-        allocations += armed ? 1 : 0;
-        return __libc_calloc (n, size);
-    }
-
-    void* realloc (void* p, std::size_t size)
-    {
-        allocations += armed ? 1 : 0;
-        return __libc_realloc (p, size);
-    }
-
-    void* aligned_alloc (std::size_t alignment, std::size_t size)
-    {
-        allocations += armed ? 1 : 0;
-        return __libc_memalign (alignment, size);
-    }
-}
 
 TEST (Allocation, FeedTimeSlicesAndHistogramsAllocateNothing)
 {

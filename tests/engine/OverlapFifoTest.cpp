@@ -2,6 +2,8 @@
 
 #include "engine/OverlapFifo.h"
 
+#include <cmath>
+
 namespace
 {
 // Six channels in which sample i of channel c holds first + i + 1000 * c, so every sample
@@ -112,4 +114,47 @@ TEST (OverlapFifo, ChannelsMissingFromTheSourceAreQueuedAsSilence)
     EXPECT_EQ (window.getSample (1, 5), 1005.0f);
     for (int c = 2; c < 6; ++c)
         EXPECT_EQ (window.getMagnitude (c, 0, 10), 0.0f) << "channel " << c;
+}
+
+TEST (OverlapFifo, WindowPowerInPlaceMatchesTheCopiedWindow)
+{
+    // Two queues fed alike, one read by copying windows out, one by summing them in place,
+    // across the wrap-around and with a 0.8 overlap: same sums (against getRMSLevel's
+    // sequential sum), same hops.
+    OverlapFifo copied (4 * 1000, 0.8f);
+    OverlapFifo inPlace (4 * 1000, 0.8f);
+    juce::AudioSampleBuffer window (6, 1000);
+    juce::Random random (7);
+    int windows = 0;
+
+    for (int round = 0; round < 40; ++round)
+    {
+        juce::AudioSampleBuffer block (6, 333);
+
+        for (int c = 0; c < 6; ++c)
+            for (int i = 0; i < block.getNumSamples(); ++i)
+                block.setSample (c, i, random.nextFloat() * 2.0f - 1.0f);
+
+        copied.write (block);
+        inPlace.write (block);
+
+        while (copied.numReady() >= 1000)
+        {
+            ASSERT_EQ (inPlace.numReady(), copied.numReady());
+            copied.readWindow (window, 1000);
+            double sums[6];
+            ASSERT_EQ (inPlace.readWindowPower (sums, 1000), 1000);
+
+            for (int c = 0; c < 6; ++c)
+            {
+                const float rms = window.getRMSLevel (c, 0, 1000);
+                EXPECT_EQ (static_cast<float> (std::sqrt (sums[c] / 1000.0)), rms) << "channel " << c;
+            }
+
+            ++windows;
+        }
+    }
+
+    EXPECT_EQ (inPlace.numReady(), copied.numReady());
+    EXPECT_GT (windows, 40);
 }

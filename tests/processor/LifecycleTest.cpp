@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ProcessorDriver.h"
+#include "editor/RiroruduLoudnessAudioProcessorEditor.h"
 #include "processor/RefreshTimerControl.h"
 #include "support/TestSignals.h"
 
@@ -187,11 +188,12 @@ TEST (ProcessorLifecycle, PrepareAndReleaseRestartAndStopTheEditorsRefresh)
     p.prepareToPlay (rate, blockSize); // the editor is gone: nothing to do
 }
 
-TEST (ProcessorLifecycle, UntilTheMetersEditorExistsAGenericOneIsShown)
+TEST (ProcessorLifecycle, TheEditorIsTheMetersOwn)
 {
     Tarn51AudioProcessor p;
     std::unique_ptr<juce::AudioProcessorEditor> editor (p.createEditorIfNeeded());
-    EXPECT_NE (dynamic_cast<juce::GenericAudioProcessorEditor*> (editor.get()), nullptr);
+    EXPECT_NE (dynamic_cast<RiroruduLoudnessAudioProcessorEditor*> (editor.get()), nullptr);
+    p.editorBeingDeleted (editor.get());
 }
 
 TEST (ProcessorLifecycle, StandaloneBuildIsToldByTheWrapperType)

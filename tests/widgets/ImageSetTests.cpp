@@ -55,6 +55,8 @@ const ExpectedImage expectedImages[] = {
     {"Switch_On_Over_png", 40, 17},
     {"CheckBox_Off_png", 12, 12},
     {"CheckBox_On_png", 12, 12},
+    {"butAudioSettings_png", 96, 22},
+    {"butAudioSettingsPush_png", 96, 22},
     {"Settings_bkg_png", 249, 472},
     {"Statistics_bkg_png", 550, 472},
 };

@@ -260,6 +260,8 @@ std::vector<TarnArtwork::Picture> TarnArtwork::renderAll() const
     pictures.push_back ({"Switch_On_Over.png", drawSlideSwitch (true, true)});
     pictures.push_back ({"CheckBox_Off.png", drawCheckBox (false)});
     pictures.push_back ({"CheckBox_On.png", drawCheckBox (true)});
+    pictures.push_back ({"butAudioSettings.png", drawAudioSettingsButton (false)});
+    pictures.push_back ({"butAudioSettingsPush.png", drawAudioSettingsButton (true)});
     pictures.push_back ({"Settings_bkg.png", solidImage (249, 472, Palette::black)});
     pictures.push_back ({"Statistics_bkg.png", solidImage (550, 472, Palette::black)});
 
@@ -487,6 +489,24 @@ juce::Image TarnArtwork::drawResetButton (bool pressed) const
     }
 
     drawTextOnRow (g, bold (13.0f), "RESET", 43.0f, 12.0f, Anchor::centre, juce::Colour (0xFF1E1E1E));
+    return image;
+}
+
+juce::Image TarnArtwork::drawAudioSettingsButton (bool pressed) const
+{
+    // The standalone program's settings page: the same look as the report button.
+    auto image = transparentImage (96, 22);
+    juce::Graphics g (image);
+
+    const auto top = pressed ? juce::Colour (0xFFB4B4B4) : juce::Colour (0xFFE8E8E8);
+    const auto bottom = pressed ? juce::Colour (0xFF9C9C9C) : juce::Colour (0xFFC2C2C2);
+    g.setGradientFill (juce::ColourGradient (top, 0.0f, 0.0f, bottom, 0.0f, 22.0f, false));
+    g.fillRoundedRectangle (0.5f, 0.5f, 95.0f, 21.0f, 3.0f);
+    g.setColour (pressed ? Palette::accentBlue : Palette::midGrey);
+    g.drawRoundedRectangle (0.5f, 0.5f, 95.0f, 21.0f, 3.0f, 1.0f);
+
+    drawTextOnRow (g, regular (12.0f), "Audio Settings", 48.0f, pressed ? 11.0f : 10.0f, Anchor::centre,
+                   juce::Colour (0xFF1E1E1E));
     return image;
 }
 

@@ -67,6 +67,7 @@ private:
     juce::Image drawPlayButton (int width, bool enabled, bool pause) const;
     juce::Image drawResetButton (bool pressed) const;
     juce::Image drawSaveButton (bool pressed) const;
+    juce::Image drawAudioSettingsButton (bool pressed) const;
     juce::Image drawSlideSwitch (bool knobRight, bool mouseOver) const;
     juce::Image drawCheckBox (bool on) const;
     juce::Image drawLed (bool on) const;

@@ -1,0 +1,188 @@
+#include <benchmark/benchmark.h>
+
+#include <juce_audio_formats/juce_audio_formats.h>
+
+#if TARN_HAVE_LIBEBUR128
+#include <ebur128.h>
+#endif
+
+#include <chrono>
+#include <cstdlib>
+#include <sys/resource.h>
+#include <vector>
+
+// Offline throughput of tarn51-measure on a 10-minute 5.1 48 kHz 32-bit float WAV, and,
+// when libebur128 is installed, of libebur128 measuring integrated loudness, loudness range
+// and true peak of the same file read the same way, so that the two are compared in one run.
+// The file is written once per run (by tarn51-tonegen) into the temporary folder, read once
+// so that both measure from the page cache, and deleted at exit.
+//
+// Both report wall time (the benchmark's time) and the processor time they used (cpuSeconds:
+// user and system time, of this process for libebur128 and of the child for tarn51-measure),
+// which stays meaningful on a machine busy with other work; vsLibebur128 and
+// vsLibebur128Cpu are the throughput ratios by either clock.
+namespace
+{
+constexpr double programmeSeconds = 600.0;
+
+juce::String quoted (const juce::String& s)
+{
+    return "'" + s.replace ("'", "'\\''") + "'";
+}
+
+class Programme
+{
+public:
+    static const juce::File& file()
+    {
+        static Programme programme;
+        return programme.path;
+    }
+
+    ~Programme() { path.deleteFile(); }
+
+private:
+    Programme()
+        : path (juce::File::getSpecialLocation (juce::File::tempDirectory)
+                    .getNonexistentChildFile ("tarn51-bench-10min-5.1", ".wav", false))
+    {
+        const auto command = juce::String (quoted (TARN_TONEGEN_PATH)) +
+                             " --seconds 600 --channels 6 --bits 32f " + quoted (path.getFullPathName());
+        if (std::system (command.toRawUTF8()) != 0)
+            path.deleteFile();
+
+        juce::FileInputStream in (path);
+        juce::HeapBlock<char> chunk (1 << 20);
+        while (in.openedOk() && !in.isExhausted())
+            in.read (chunk.get(), 1 << 20);
+    }
+
+    juce::File path;
+};
+
+double libebur128Seconds = 0.0;
+double libebur128CpuSeconds = 0.0;
+
+double secondsSince (std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double> (std::chrono::steady_clock::now() - start).count();
+}
+
+// User and system time used so far by this process or by its finished children.
+double cpuSeconds (int who)
+{
+    rusage usage{};
+    getrusage (who, &usage);
+    const auto seconds = [] (const timeval& t)
+    { return static_cast<double> (t.tv_sec) + static_cast<double> (t.tv_usec) * 1.0e-6; };
+    return seconds (usage.ru_utime) + seconds (usage.ru_stime);
+}
+} // namespace
+
+#if TARN_HAVE_LIBEBUR128
+// The comparison: the file read through JUCE's reader in blocks of 512 frames, interleaved
+// and handed to libebur128 in the 5.1 channel order with the LFE unused.
+static void Libebur128_10min_51_float (benchmark::State& state)
+{
+    const auto& file = Programme::file();
+    if (!file.existsAsFile())
+    {
+        state.SkipWithError ("no programme file");
+        return;
+    }
+
+    juce::AudioFormatManager formats;
+    formats.registerBasicFormats();
+
+    for (auto _ : state)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        const auto cpuStart = cpuSeconds (RUSAGE_SELF);
+
+        std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
+        auto* meter = ebur128_init (6, 48000, EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
+        const int map[] = {EBUR128_LEFT,   EBUR128_RIGHT,         EBUR128_CENTER,
+                           EBUR128_UNUSED, EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND};
+        for (unsigned int c = 0; c < 6; ++c)
+            ebur128_set_channel (meter, c, map[c]);
+
+        constexpr int blockSize = 512;
+        juce::AudioBuffer<float> block (6, blockSize);
+        std::vector<float> interleaved (6 * blockSize);
+
+        for (juce::int64 pos = 0; pos < reader->lengthInSamples; pos += blockSize)
+        {
+            const auto n =
+                static_cast<int> (std::min<juce::int64> (blockSize, reader->lengthInSamples - pos));
+            reader->read (block.getArrayOfWritePointers(), 6, pos, n);
+
+            for (int i = 0; i < n; ++i)
+                for (int c = 0; c < 6; ++c)
+                    interleaved[(size_t)(i * 6 + c)] = block.getSample (c, i);
+
+            ebur128_add_frames_float (meter, interleaved.data(), (size_t)n);
+        }
+
+        double integrated = 0.0, range = 0.0, peak = 0.0;
+        ebur128_loudness_global (meter, &integrated);
+        ebur128_loudness_range (meter, &range);
+        for (unsigned int c = 0; c < 6; ++c)
+        {
+            double p = 0.0;
+            ebur128_true_peak (meter, c, &p);
+            peak = std::max (peak, p);
+        }
+        benchmark::DoNotOptimize (integrated + range + peak);
+        ebur128_destroy (&meter);
+
+        const auto elapsed = secondsSince (start);
+        state.SetIterationTime (elapsed);
+        libebur128Seconds = elapsed;
+        libebur128CpuSeconds = cpuSeconds (RUSAGE_SELF) - cpuStart;
+    }
+
+    state.counters["xRealTime"] = programmeSeconds / libebur128Seconds;
+    state.counters["cpuSeconds"] = libebur128CpuSeconds;
+}
+BENCHMARK (Libebur128_10min_51_float)->UseManualTime()->Iterations (1)->Unit (benchmark::kSecond);
+#endif
+
+// The product: tarn51-measure run on the file as a script would run it.
+static void Tarn51Measure_10min_51_float (benchmark::State& state)
+{
+    const auto& file = Programme::file();
+    if (!file.existsAsFile())
+    {
+        state.SkipWithError ("no programme file");
+        return;
+    }
+
+    const auto command = juce::String (quoted (TARN_MEASURE_PATH)) + " --quiet --json " +
+                         quoted (file.getFullPathName()) + " >/dev/null";
+    double seconds = 0.0, cpu = 0.0;
+
+    for (auto _ : state)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        const auto cpuStart = cpuSeconds (RUSAGE_CHILDREN);
+        const auto status = std::system (command.toRawUTF8());
+        seconds = secondsSince (start);
+        cpu = cpuSeconds (RUSAGE_CHILDREN) - cpuStart;
+        state.SetIterationTime (seconds);
+
+        if (status != 0)
+        {
+            state.SkipWithError ("tarn51-measure failed");
+            return;
+        }
+    }
+
+    state.counters["xRealTime"] = programmeSeconds / seconds;
+    state.counters["cpuSeconds"] = cpu;
+    if (libebur128Seconds > 0.0 && cpu > 0.0)
+    {
+        state.counters["vsLibebur128"] = libebur128Seconds / seconds;
+        state.counters["vsLibebur128Cpu"] = libebur128CpuSeconds / cpu;
+    }
+}
+BENCHMARK (Tarn51Measure_10min_51_float)->UseManualTime()->Iterations (1)->Unit (benchmark::kSecond);

@@ -1,0 +1,202 @@
+#include "standalone/OSKAStandaloneFilterWindow.h"
+
+#include "editor/RiroruduLoudnessAudioProcessorEditor.h"
+#include "processor/Tarn51AudioProcessor.h"
+#include "standalone/OSKAAudioDeviceSelectorComponent.h"
+
+namespace
+{
+const juce::String filterStateKey ("filterState");
+const juce::String audioSetupKey ("audioSetup");
+const juce::String windowXKey ("windowX");
+const juce::String windowYKey ("windowY");
+} // namespace
+
+OSKAStandaloneFilterWindow::OSKAStandaloneFilterWindow (const juce::String& title, juce::Colour,
+                                                        juce::PropertySet* settingsToUse)
+    : juce::DocumentWindow (title, juce::Colours::black, juce::DocumentWindow::allButtons, true),
+      settings (settingsToUse)
+{
+    deviceManager = std::make_unique<juce::AudioDeviceManager>();
+    deviceManager->addAudioCallback (&player);
+    deviceManager->addMidiInputDeviceCallback (juce::String(), &player);
+
+    juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Standalone);
+    processor = std::make_unique<Tarn51AudioProcessor>();
+    juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
+
+    if (processor == nullptr)
+    {
+        juce::JUCEApplicationBase::quit();
+        return;
+    }
+
+    processor->setPlayConfigDetails (numChannels, numChannels, 44100.0, 512);
+
+    if (settings != nullptr)
+    {
+        juce::MemoryBlock state;
+
+        if (state.fromBase64Encoding (settings->getValue (filterStateKey)) && state.getSize() > 0)
+            processor->setStateInformation (state.getData(), (int)state.getSize());
+    }
+
+    juce::String error;
+
+    if (settings != nullptr)
+    {
+        const auto savedSetup = settings->getXmlValue (audioSetupKey);
+        error = deviceManager->initialise (processor->getTotalNumInputChannels(),
+                                           processor->getTotalNumOutputChannels(), savedSetup.get(), false);
+    }
+    else
+    {
+        error = deviceManager->initialise (processor->getTotalNumInputChannels(),
+                                           processor->getTotalNumOutputChannels(), nullptr, true);
+    }
+
+    juce::Logger::writeToLog (error);
+
+    content = std::make_unique<CommandsListener>();
+
+    auto* editor = processor->createEditorIfNeeded();
+
+    if (editor != nullptr)
+        content->addAndMakeVisible (editor);
+
+    content->setSize (editor != nullptr ? editor->getWidth() : 0,
+                      editor != nullptr ? editor->getHeight() : 0);
+    setContentNonOwned (content.get(), true);
+
+    addKeyListener (CommandsListener::getCommandManager().getKeyMappings());
+
+    // The editor's Audio Settings button opens this window's dialog.
+    if (auto* meterEditor = dynamic_cast<RiroruduLoudnessAudioProcessorEditor*> (editor))
+        meterEditor->setAudioSettingsCallback (&OSKAStandaloneFilterWindow::openAudioSettingsOf, this);
+
+    if (error.isNotEmpty())
+        openAudioSettings();
+
+    const auto x = settings != nullptr ? settings->getIntValue (windowXKey, noPosition) : noPosition;
+    const auto y = settings != nullptr ? settings->getIntValue (windowYKey, noPosition) : noPosition;
+
+    if (x != noPosition && y != noPosition)
+        setBoundsConstrained ({x, y, getWidth(), getHeight()});
+    else
+        centreWithSize (getWidth(), getHeight());
+
+    player.setProcessor (processor.get());
+    triggerAsyncUpdate();
+}
+
+OSKAStandaloneFilterWindow::~OSKAStandaloneFilterWindow()
+{
+    delete audioSettingsDialog.getComponent();
+
+    if (settings != nullptr)
+    {
+        settings->setValue (windowXKey, getX());
+        settings->setValue (windowYKey, getY());
+
+        if (deviceManager != nullptr)
+        {
+            const auto state = deviceManager->createStateXml();
+            settings->setValue (audioSetupKey, state.get());
+        }
+    }
+
+    if (deviceManager != nullptr)
+    {
+        deviceManager->removeMidiInputDeviceCallback (juce::String(), &player);
+        deviceManager->removeAudioCallback (&player);
+    }
+
+    if (settings != nullptr && processor != nullptr)
+    {
+        juce::MemoryBlock state;
+        processor->getStateInformation (state);
+        settings->setValue (filterStateKey, state.toBase64Encoding());
+    }
+
+    if (processor != nullptr)
+        processor->editorBeingDeleted (processor->getActiveEditor());
+
+    if (content != nullptr)
+        content->deleteAllChildren();
+
+    clearContentComponent();
+
+    deviceManager.reset();
+    content.reset();
+
+    if (CommandsListener::hasCommandManager())
+        removeKeyListener (CommandsListener::getCommandManager().getKeyMappings());
+
+    CommandsListener::deleteCommandManager();
+    player.setProcessor (nullptr);
+    processor.reset();
+    settings.reset();
+}
+
+void OSKAStandaloneFilterWindow::resized()
+{
+    juce::DocumentWindow::resized();
+
+    if (processor != nullptr)
+        if (auto* editor = processor->getActiveEditor())
+            editor->centreWithSize (editor->getWidth(), editor->getHeight());
+}
+
+void OSKAStandaloneFilterWindow::closeButtonPressed()
+{
+    juce::JUCEApplicationBase::quit();
+}
+
+void OSKAStandaloneFilterWindow::handleAsyncUpdate()
+{
+    auto& commandManager = CommandsListener::getCommandManager();
+
+    if (content != nullptr)
+        commandManager.registerAllCommandsForTarget (content.get());
+
+    if (auto* application = juce::JUCEApplication::getInstance())
+        commandManager.registerAllCommandsForTarget (application);
+}
+
+void OSKAStandaloneFilterWindow::openAudioSettingsOf (void* window)
+{
+    if (window != nullptr)
+        static_cast<OSKAStandaloneFilterWindow*> (window)->openAudioSettings();
+}
+
+void OSKAStandaloneFilterWindow::openAudioSettings()
+{
+    if (processor == nullptr || deviceManager == nullptr)
+        return;
+
+    const auto inputs = processor->getTotalNumInputChannels();
+    const auto outputs = processor->getTotalNumOutputChannels();
+
+    auto selector = std::make_unique<OSKAAudioDeviceSelectorComponent> (*deviceManager, inputs, inputs,
+                                                                        outputs, outputs, processor.get());
+    selector->setSize (dialogWidth, dialogHeight);
+
+    juce::DialogWindow::LaunchOptions options;
+    options.content.setOwned (selector.release());
+    options.dialogTitle = "Audio Settings";
+    options.dialogBackgroundColour = juce::Colours::black;
+    options.escapeKeyTriggersCloseButton = true;
+    options.useNativeTitleBar = true;
+    options.resizable = false;
+    options.componentToCentreAround = nullptr;
+
+    // The dialog window is built with JUCE's own title bar and then switched to the native one,
+    // which leaves it at the old outer size and stretches the content by the title bar's
+    // height; give the content its size back, and centre the window again.
+    if (auto* dialog = options.launchAsync())
+    {
+        dialog->setContentComponentSize (dialogWidth, dialogHeight);
+        dialog->centreWithSize (dialog->getWidth(), dialog->getHeight());
+        audioSettingsDialog = dialog;
+    }
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "MeasureOptions.h"
+
+#include <juce_audio_formats/juce_audio_formats.h>
+
+#include <vector>
+
+// How the channels of an input are laid into the meter's six-channel block, and which
+// "Surround layout" order the processor then applies to that block.
+//
+// Automatic placement puts each channel straight at its place in the internal order
+// (L R C LFE Ls Rs) and leaves the processor on the ITU order. The itu, c24 and dts choices
+// hand a 6-channel file's channels over as they are and let the processor reorder them.
+class InputLayout
+{
+public:
+    // For each channel of the input, the channel of the block it is read into.
+    std::vector<int> blockChannels;
+    // The "Surround layout" choice the processor is to apply: 0 ITU, 1 C|24, 2 DTS.
+    int surroundLayoutChoice = 0;
+
+    // Works out the layout for an opened input. Fails, with the reason, for channel counts
+    // and channel layouts that the meter does not measure.
+    static juce::Result forReader (juce::AudioFormatReader& reader, MeasureOptions::Layout layout,
+                                   InputLayout& result);
+
+    // The same from what a reader tells: its channel count, the WAVE_FORMAT_EXTENSIBLE channel
+    // mask (0 when the file has none) and whether it is Ogg Vorbis, whose 5- and 6-channel
+    // order is fixed by the format (L C R Ls Rs, L C R Ls Rs LFE).
+    static juce::Result forChannels (int numChannels, juce::uint32 channelMask, bool isVorbis,
+                                     MeasureOptions::Layout layout, InputLayout& result);
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <optional>
+
+// What the command line asks for.
+class MeasureOptions
+{
+public:
+    enum class Layout
+    {
+        automatic, // the file's own channel layout, else by channel count
+        itu,       // "Surround layout" orders for a 6-channel file
+        c24,
+        dts
+    };
+
+    bool reference = false;
+    juce::StringArray inputs;
+    int standard = 0; // the program: 0 EBU, 1 ATSC, 2 ARIB
+    bool gating = true;
+    std::optional<float> momentaryThreshold;
+    std::optional<float> shortTermThreshold;
+    Layout layout = Layout::automatic;
+    int blockSize = 512;
+    bool json = false;
+    juce::String reportPath;
+    bool quiet = false;
+    bool help = false;
+
+    static constexpr int maximumBlockSize = 1 << 20;
+
+    // Parses the arguments that follow the program name into options. A usage error leaves a
+    // failed result with the message to show above the usage text.
+    static juce::Result parse (const juce::StringArray& arguments, MeasureOptions& options);
+
+    static juce::String usage();
+};

@@ -1,0 +1,98 @@
+#include "MeasurementOutput.h"
+
+#include "report/ReadoutText.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace
+{
+// A float reading as the shortest decimal that reads back as the same float, so that -22.9f
+// appears as -22.9 and not as the digits of its double widening.
+juce::var number (float value)
+{
+    if (!std::isfinite (value))
+        return {};
+
+    char text[32] = {};
+    for (int digits = 6; digits <= 9; ++digits)
+    {
+        std::snprintf (text, sizeof (text), "%.*g", digits, static_cast<double> (value));
+        if (std::strtof (text, nullptr) == value)
+            break;
+    }
+
+    return std::strtod (text, nullptr);
+}
+
+juce::var number (double value)
+{
+    if (!std::isfinite (value))
+        return {};
+
+    return value;
+}
+} // namespace
+
+juce::String MeasurementOutput::json (const juce::String& inputName, const OfflineMeter::Measurement& m)
+{
+    const auto& r = m.readings;
+    juce::DynamicObject::Ptr o (new juce::DynamicObject());
+
+    o->setProperty ("file", inputName);
+
+    if (m.sampleRate == std::floor (m.sampleRate))
+        o->setProperty ("sampleRate", static_cast<juce::int64> (m.sampleRate));
+    else
+        o->setProperty ("sampleRate", m.sampleRate);
+
+    o->setProperty ("channels", m.numChannels);
+    o->setProperty ("durationSeconds", number (static_cast<double> (m.lengthInSamples) / m.sampleRate));
+    o->setProperty ("measuredSeconds", number (r.measuredSamples / m.sampleRate));
+    o->setProperty ("standard", ReadoutText::standardName (m.standard));
+    o->setProperty ("integrated", number (r.integrated));
+    o->setProperty ("loudnessRange", number (r.loudnessRange));
+    o->setProperty ("rangeLow", number (m.results.rangeLow));
+    o->setProperty ("rangeHigh", number (m.results.rangeHigh));
+    o->setProperty ("maxMomentary", number (r.maxMomentary));
+    o->setProperty ("maxMomentaryTime", number (r.maxMomentaryTime));
+    o->setProperty ("maxShortTerm", number (r.maxShortTerm));
+    o->setProperty ("maxShortTermTime", number (r.maxShortTermTime));
+    o->setProperty ("maxTruePeak", number (r.maxTruePeak));
+    o->setProperty ("maxTruePeakTime", number (r.maxTruePeakTime));
+
+    juce::Array<juce::var> peaks;
+    for (const auto& peak : r.peakHold)
+        peaks.add (number (peak));
+    o->setProperty ("truePeak", peaks);
+
+    o->setProperty ("momentaryHits", static_cast<int> (r.momentaryHits));
+    o->setProperty ("shortTermHits", static_cast<int> (r.shortTermHits));
+    o->setProperty ("momentaryThreshold", number (m.momentaryThreshold));
+    o->setProperty ("shortTermThreshold", number (m.shortTermThreshold));
+
+    return juce::JSON::toString (juce::var (o.get()), true);
+}
+
+LoudnessReport::Statistics MeasurementOutput::statistics (const OfflineMeter::Measurement& m)
+{
+    return LoudnessReport::statisticsOf (m.readings, m.standard, m.momentaryThreshold, m.shortTermThreshold,
+                                         juce::AudioPlayHead::fpsUnknown);
+}
+
+juce::String MeasurementOutput::text (const juce::String& inputName, const OfflineMeter::Measurement& m)
+{
+    juce::String result;
+    result << inputName << "\n";
+
+    for (const auto& line : LoudnessReport::statisticsLines (statistics (m)))
+        result << line << "\n";
+
+    return result;
+}
+
+juce::String MeasurementOutput::report (const OfflineMeter::Measurement& m)
+{
+    return LoudnessReport::text (m.productName, juce::Time::getCurrentTime(), statistics (m));
+}

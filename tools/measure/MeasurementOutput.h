@@ -1,0 +1,23 @@
+#pragma once
+
+#include "OfflineMeter.h"
+
+#include "report/LoudnessReport.h"
+
+// What tarn51-measure prints and writes for a measured input.
+class MeasurementOutput
+{
+public:
+    // One line of JSON with the readings as the processor holds them.
+    static juce::String json (const juce::String& inputName, const OfflineMeter::Measurement& m);
+
+    // The statistics page's texts for the measurement; times in the file show milliseconds.
+    static LoudnessReport::Statistics statistics (const OfflineMeter::Measurement& m);
+
+    // The text printed without --json: a line naming the input, then the report's statistics
+    // lines, each ended by "\n".
+    static juce::String text (const juce::String& inputName, const OfflineMeter::Measurement& m);
+
+    // The whole report file's text, dated now.
+    static juce::String report (const OfflineMeter::Measurement& m);
+};
