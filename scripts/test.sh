@@ -14,14 +14,14 @@ build_dir=${TARN_BUILD_DIR:-build}
 jobs=$(nproc)
 
 cmake -S . -B "${build_dir}-tsan" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARN_SANITIZE=thread \
-    -DTARN_BUILD_BENCHMARKS=OFF > "${build_dir}-tsan.configure.log"
+    -DTARN_BUILD_BENCHMARKS=OFF
 cmake --build "${build_dir}-tsan" --parallel "$jobs" --target tarn51-concurrency-tests
 
 if command -v clang++ > /dev/null; then
     # Without the assertion log: the fuzzer feeds JUCE input it rightly asserts on.
     cmake -S . -B "${build_dir}-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARN_SANITIZE=fuzzer \
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTARN_BUILD_BENCHMARKS=OFF \
-        -DTARN_LEAK_CHECKS=OFF > "${build_dir}-fuzz.configure.log"
+        -DTARN_LEAK_CHECKS=OFF
     cmake --build "${build_dir}-fuzz" --parallel "$jobs" --target tarn51-fuzz-state tarn51-fuzz-audio
 fi
 
