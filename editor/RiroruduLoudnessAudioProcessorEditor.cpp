@@ -71,7 +71,10 @@ bool bitSet (std::uint32_t bits, int index)
 //==============================================================================
 juce::Image RiroruduLoudnessAudioProcessorEditor::decode (const char* data, int size)
 {
-    return juce::ImageCache::getFromMemory (data, size);
+    // Decoded directly, not through juce::ImageCache: the cache's purge timer would still be
+    // running when a plug-in host unloads the library, and JUCE then deletes it on the host's
+    // thread while the plug-in's message thread may be calling it.
+    return juce::ImageFileFormat::loadFrom (data, static_cast<size_t> (size));
 }
 
 RiroruduLoudnessAudioProcessorEditor::RiroruduLoudnessAudioProcessorEditor (Tarn51AudioProcessor& p)
