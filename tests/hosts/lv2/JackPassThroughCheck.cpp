@@ -212,7 +212,8 @@ int main (int argc, char** argv)
         std::printf (" (first at sample %zu)", firstDifference);
     std::printf ("\n");
 
-    const size_t expected = static_cast<size_t> (0.5 * seconds * rate);
+    // The dummy backend keeps time with the clock; a loaded machine may run fewer cycles.
+    const size_t expected = static_cast<size_t> (0.25 * seconds * rate);
     if (length < expected || silent > length * numChannels / 4)
     {
         std::fprintf (stderr, "too little audio recorded\n");

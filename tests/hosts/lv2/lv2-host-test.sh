@@ -110,7 +110,8 @@ jack)
     export JACK_NO_START_SERVER=1
     export JACK_NO_AUDIO_RESERVATION=1
 
-    jackd --no-realtime --sync --name "$server" -d dummy --rate 48000 --period 256 \
+    # A long client time-out: on a loaded machine a slow cycle must not throw jalv out of the graph.
+    jackd --no-realtime --sync --timeout 10000 --name "$server" -d dummy --rate 48000 --period 256 \
         --capture 0 --playback 0 > "$work/jackd.log" 2>&1 &
     pids+=($!)
     if ! jack_wait --server "$server" --wait --timeout 20 > /dev/null; then
