@@ -2,10 +2,17 @@
 
 #include <cmath>
 
-OverlapFifo::OverlapFifo (int capacity, float overlapToUse)
-    : fifo (capacity), buffer (numChannels, capacity), overlap (overlapToUse)
+namespace
 {
-    buffer.clear();
+constexpr auto relaxed = std::memory_order_relaxed;
+}
+
+OverlapFifo::OverlapFifo (int capacityToUse, float overlapToUse)
+    : fifo (capacityToUse), capacity (juce::jmax (1, capacityToUse)),
+      storage (new std::atomic<float>[static_cast<size_t> (numChannels * capacity)]), overlap (overlapToUse)
+{
+    for (int i = 0; i < numChannels * capacity; ++i)
+        storage[static_cast<size_t> (i)].store (0.0f, relaxed);
 }
 
 void OverlapFifo::write (const juce::AudioSampleBuffer& source) noexcept
@@ -20,22 +27,27 @@ void OverlapFifo::write (const juce::AudioSampleBuffer& source) noexcept
 
     for (int ch = 0; ch < numChannels; ++ch)
     {
+        auto* data = channelData (ch);
+
         if (ch < channelsToCopy)
         {
             const float* src = source.getReadPointer (ch);
-            buffer.copyFrom (ch, start1, src, size1);
 
-            if (size2 > 0)
-                buffer.copyFrom (ch, start2, src + size1, size2);
+            for (int i = 0; i < size1; ++i)
+                data[start1 + i].store (src[i], relaxed);
+
+            for (int i = 0; i < size2; ++i)
+                data[start2 + i].store (src[size1 + i], relaxed);
         }
         else
         {
             // A source with fewer channels must not leave older samples behind in the
             // channels it does not have.
-            buffer.clear (ch, start1, size1);
+            for (int i = 0; i < size1; ++i)
+                data[start1 + i].store (0.0f, relaxed);
 
-            if (size2 > 0)
-                buffer.clear (ch, start2, size2);
+            for (int i = 0; i < size2; ++i)
+                data[start2 + i].store (0.0f, relaxed);
         }
     }
 
@@ -67,6 +79,40 @@ double OverlapFifo::sumOfSquares (const float* samples, int n) noexcept
            ((partial[4] + partial[5]) + (partial[6] + partial[7]));
 }
 
+double OverlapFifo::sumOfSquaresQueued (int channel, int start, int n) const noexcept
+{
+    // The same partial sums in the same order as sumOfSquares, on the shared samples.
+    const auto* samples = channelData (channel) + start;
+    double partial[8] = {};
+    int i = 0;
+
+    for (; i + 8 <= n; i += 8)
+        for (int k = 0; k < 8; ++k)
+        {
+            const float x = samples[i + k].load (relaxed);
+            const float square = x * x;
+            partial[k] += static_cast<double> (square);
+        }
+
+    for (; i < n; ++i)
+    {
+        const float x = samples[i].load (relaxed);
+        const float square = x * x;
+        partial[0] += static_cast<double> (square);
+    }
+
+    return ((partial[0] + partial[1]) + (partial[2] + partial[3])) +
+           ((partial[4] + partial[5]) + (partial[6] + partial[7]));
+}
+
+void OverlapFifo::copyQueued (int channel, int start, int n, float* destination) const noexcept
+{
+    const auto* samples = channelData (channel) + start;
+
+    for (int i = 0; i < n; ++i)
+        destination[i] = samples[i].load (relaxed);
+}
+
 int OverlapFifo::readWindowPower (double* sumsOut, int length) noexcept
 {
     int start1 = 0, size1 = 0, start2 = 0, size2 = 0;
@@ -77,10 +123,10 @@ int OverlapFifo::readWindowPower (double* sumsOut, int length) noexcept
         double sum = 0.0;
 
         if (size1 > 0)
-            sum += sumOfSquares (buffer.getReadPointer (ch, start1), size1);
+            sum += sumOfSquaresQueued (ch, start1, size1);
 
         if (size2 > 0)
-            sum += sumOfSquares (buffer.getReadPointer (ch, start2), size2);
+            sum += sumOfSquaresQueued (ch, start2, size2);
 
         sumsOut[ch] = sum;
     }
@@ -110,10 +156,10 @@ void OverlapFifo::readWindow (juce::AudioSampleBuffer& destination, int length) 
     for (int ch = 0; ch < channelsToCopy; ++ch)
     {
         if (size1 > 0)
-            destination.copyFrom (ch, 0, buffer.getReadPointer (ch, start1), size1);
+            copyQueued (ch, start1, size1, destination.getWritePointer (ch, 0));
 
         if (size2 > 0)
-            destination.copyFrom (ch, size1, buffer.getReadPointer (ch, start2), size2);
+            copyQueued (ch, start2, size2, destination.getWritePointer (ch, size1));
     }
 
     fifo.finishedRead (hopFor (size1 + size2));

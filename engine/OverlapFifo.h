@@ -2,14 +2,19 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
+#include <atomic>
+#include <memory>
+
 // A single-producer, single-consumer queue of six-channel audio that hands out
 // overlapping analysis windows: reading a window copies its samples but consumes only
 // the part that does not overlap the next window.
 //
 // write() runs on the audio thread, numReady() and readWindow() on the reading thread;
-// reset() may be called from either side (a window read across it may mix old and new
-// samples once). As with any juce::AbstractFifo, a queue of capacity C holds at most
-// C - 1 samples per channel. Nothing here allocates after construction.
+// reset() may be called from either side or a third thread (a window read across it may mix
+// old and new samples once). Because a reset lets the writer reuse space the reader may still
+// be reading, the samples are stored as relaxed atomics: such a mixture is then a matter of
+// values, never a data race. As with any juce::AbstractFifo, a queue of capacity C holds at
+// most C - 1 samples per channel. Nothing here allocates after construction.
 class OverlapFifo
 {
 public:
@@ -46,8 +51,18 @@ public:
 private:
     int hopFor (int windowLength) const noexcept;
 
+    // Sum of squares of n queued samples of one channel from position start, as sumOfSquares.
+    double sumOfSquaresQueued (int channel, int start, int n) const noexcept;
+    void copyQueued (int channel, int start, int n, float* destination) const noexcept;
+    std::atomic<float>* channelData (int channel) noexcept { return storage.get() + channel * capacity; }
+    const std::atomic<float>* channelData (int channel) const noexcept
+    {
+        return storage.get() + channel * capacity;
+    }
+
     juce::AbstractFifo fifo;
-    juce::AudioSampleBuffer buffer;
+    int capacity;
+    std::unique_ptr<std::atomic<float>[]> storage; // numChannels x capacity samples
     float overlap;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OverlapFifo)
