@@ -210,6 +210,7 @@ TEST (ProcessorStress, AudioLoudnessAndControlThreadsTogether)
     processor.releaseResources();
     EXPECT_GT (processor.readings.momentary.load(), -70.0f);
     expectSaneReadings (processor.readings, "at the end");
-    std::printf ("%d audio blocks and %d control rounds in %d rounds\n", totalBlocks, totalIterations, rounds);
+    std::printf ("%d audio blocks and %d control rounds in %d rounds\n", totalBlocks, totalIterations,
+                 rounds);
 }
 } // namespace

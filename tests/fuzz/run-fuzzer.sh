@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs one libFuzzer target for a bounded time from an empty corpus in a folder of its own.
-#   run-fuzzer.sh TARGET SECONDS
+# Runs one libFuzzer target for a bounded time, in a folder of its own, from a corpus that
+# starts with the seed files in SEEDS (if given).
+#   run-fuzzer.sh TARGET SECONDS [SEEDS]
 # Exits 77 (skipped) when the target has not been built.
 set -euo pipefail
 target=$1
@@ -12,6 +13,9 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/corpus"
+if [ -n "${3:-}" ] && [ -d "$3" ]; then
+    cp "$3"/* "$work/corpus/"
+fi
 cd "$work"
 # The harness keeps its processors between inputs, which a per-input leak check would count.
 export ASAN_OPTIONS=detect_leaks=0

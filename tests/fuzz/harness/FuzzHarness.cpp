@@ -193,11 +193,13 @@ std::string feedState (const std::uint8_t* data, std::size_t size)
 
     // The loaded values drive the audio path: it must still pass audio and measure sanely.
     p.manualRun = 1;
-    juce::AudioSampleBuffer tone (numChannels, 24000);
+    // Just over one momentary window at 48 kHz, so that the loaded thresholds and scales are
+    // used on a new value.
+    juce::AudioSampleBuffer tone (numChannels, 20000);
     for (int c = 0; c < numChannels; ++c)
         for (int i = 0; i < tone.getNumSamples(); ++i)
             tone.setSample (c, i, 0.5f * std::sin (0.03f * static_cast<float> (i * (c + 1))));
-    if (!processUnchanged (p, tone, 480, 97))
+    if (!processUnchanged (p, tone, 4096, 1000))
         return "audio changed after loading the state";
     for (int i = 0; i < numParameters; ++i)
         (void)p.getParameterText (i);
@@ -234,7 +236,7 @@ std::string feedAudio (const std::uint8_t* data, std::size_t size)
         // Full-scale noise, long enough for momentary and short-term values.
         const auto seed = in.word();
         const int numSamples =
-            1 + static_cast<int> (in.word() % static_cast<std::uint32_t> (rates[rateIndex] * 4));
+            1 + static_cast<int> (in.word() % static_cast<std::uint32_t> (rates[rateIndex] * 1.5));
         signal.setSize (numChannels, numSamples);
         std::mt19937 random (seed);
         std::uniform_real_distribution<float> noise (-1.0f, 1.0f);
@@ -244,10 +246,11 @@ std::string feedAudio (const std::uint8_t* data, std::size_t size)
     }
     else
     {
-        // The remaining bytes as float bits, six channels interleaved, between silences so
-        // that the values pass through whole windows.
+        // The remaining bytes as float bits, six channels interleaved, followed by silence so
+        // that the values pass through a whole momentary window.
         const int numSamples = static_cast<int> (in.remaining() / (4 * numChannels));
-        signal = silence (numSamples + static_cast<int> (rates[rateIndex] * 0.5));
+        const int tail = numSamples > 0 ? static_cast<int> (rates[rateIndex] * 0.42) : 0;
+        signal = silence (numSamples + tail);
         for (int i = 0; i < numSamples; ++i)
             for (int c = 0; c < numChannels; ++c)
                 signal.setSample (c, i, in.rawFloat());
