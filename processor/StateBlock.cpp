@@ -10,6 +10,11 @@ namespace
 // Whether the text is one the parser must not see; see StateBlock::read.
 bool isRefused (const char* text, int length)
 {
+    // JUCE's XML reader steps over a malformed UTF-8 sequence by its lead byte alone, so one
+    // at the end of the text walks it past the terminator. A saved state is plain ASCII.
+    if (!juce::CharPointer_UTF8::isValidString (text, length))
+        return true;
+
     int elementStarts = 0;
 
     for (int i = 0; i < length; ++i)

@@ -228,6 +228,11 @@ TEST (SavedState, BlocksThatAreNotAStateChangeNothing)
     refused.push_back (envelope ("<!DOCTYPE MYPLUGINSETTINGS [<!ENTITY a \"&a;&a;\">]>"
                                  "<MYPLUGINSETTINGS MLThreshold=\"&a;\"/>"));
 
+    // A malformed UTF-8 lead byte at the end of a quoted value: the XML reader would step
+    // past the end of its text (seen under AddressSanitizer).
+    refused.push_back (envelope ("<MYPLUGINSETTINGS MLThreshold=\"-20\xf8"));
+    refused.push_back (envelope ("<MYPLUGINSETTINGS MLThreshold=\"-20\"/>\xfe\xff"));
+
     // Nesting deep enough to exhaust the parser's stack.
     {
         std::string deep = "<MYPLUGINSETTINGS>";
