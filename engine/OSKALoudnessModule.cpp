@@ -227,6 +227,13 @@ float OSKALoudnessModule::loudnessFromSums (const double* sums, int length) cons
     return LoudnessHistogram::roundToTenth (loudness);
 }
 
+float OSKALoudnessModule::evaluateWindow (OverlapFifo& fifo, int length) const noexcept
+{
+    double sums[numChannels];
+    const int summed = fifo.readWindowPower (sums, length);
+    return loudnessFromSums (sums, summed);
+}
+
 void OSKALoudnessModule::computeBlocks() noexcept
 {
     newMomentary.store (false, relaxed);
@@ -240,10 +247,7 @@ void OSKALoudnessModule::computeBlocks() noexcept
     if (momentaryFifo->numReady() >= momentaryLength)
     {
         newMomentary.store (true, relaxed);
-        double sums[numChannels];
-        const int summed = momentaryFifo->readWindowPower (sums, momentaryLength);
-
-        const float value = loudnessFromSums (sums, summed);
+        const float value = evaluateWindow (*momentaryFifo, momentaryLength);
         results.momentary.store (value, relaxed);
 
         if (isMeasuring)
@@ -256,10 +260,7 @@ void OSKALoudnessModule::computeBlocks() noexcept
     if (shortTermFifo->numReady() >= shortTermLength)
     {
         newShortTerm.store (true, relaxed);
-        double sums[numChannels];
-        const int summed = shortTermFifo->readWindowPower (sums, shortTermLength);
-
-        const float value = loudnessFromSums (sums, summed);
+        const float value = evaluateWindow (*shortTermFifo, shortTermLength);
         results.shortTerm.store (value, relaxed);
 
         if (isMeasuring)

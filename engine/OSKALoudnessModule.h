@@ -121,6 +121,9 @@ public:
     std::atomic<bool> newShortTerm{false};
 
 private:
+    // Takes the oldest window of `length` samples from the queue and gives its loudness.
+    float evaluateWindow (OverlapFifo& fifo, int length) const noexcept;
+
     float channelWeights[numChannels] = {1.0f, 1.0f, 1.0f, 0.0f, 1.41f, 1.41f};
 
     // The two K-weighting stages of each channel; their state carries over between blocks.
