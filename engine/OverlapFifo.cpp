@@ -9,10 +9,16 @@ constexpr auto relaxed = std::memory_order_relaxed;
 
 OverlapFifo::OverlapFifo (int capacityToUse, float overlapToUse)
     : fifo (capacityToUse), capacity (juce::jmax (1, capacityToUse)),
-      storage (new std::atomic<float>[static_cast<size_t> (numChannels * capacity)]), overlap (overlapToUse)
+      storage (new std::atomic<float>[static_cast<size_t> (numChannels * capacity)]),
+      numChunks ((capacity + chunkLength - 1) / chunkLength),
+      chunkSums (new std::atomic<double>[static_cast<size_t> (numChannels * numChunks)]),
+      overlap (overlapToUse)
 {
     for (int i = 0; i < numChannels * capacity; ++i)
         storage[static_cast<size_t> (i)].store (0.0f, relaxed);
+
+    for (int i = 0; i < numChannels * numChunks; ++i)
+        chunkSums[static_cast<size_t> (i)].store (0.0, relaxed);
 }
 
 void OverlapFifo::write (const juce::AudioSampleBuffer& source) noexcept
@@ -38,6 +44,9 @@ void OverlapFifo::write (const juce::AudioSampleBuffer& source) noexcept
 
             for (int i = 0; i < size2; ++i)
                 data[start2 + i].store (src[size1 + i], relaxed);
+
+            updateChunkSums (ch, src, start1, size1);
+            updateChunkSums (ch, src + size1, start2, size2);
         }
         else
         {
@@ -48,6 +57,9 @@ void OverlapFifo::write (const juce::AudioSampleBuffer& source) noexcept
 
             for (int i = 0; i < size2; ++i)
                 data[start2 + i].store (0.0f, relaxed);
+
+            updateChunkSums (ch, nullptr, start1, size1);
+            updateChunkSums (ch, nullptr, start2, size2);
         }
     }
 
@@ -105,6 +117,70 @@ double OverlapFifo::sumOfSquaresQueued (int channel, int start, int n) const noe
            ((partial[4] + partial[5]) + (partial[6] + partial[7]));
 }
 
+void OverlapFifo::updateChunkSums (int channel, const float* source, int start, int n) noexcept
+{
+    if (n <= 0)
+        return;
+
+    auto* sums = channelChunkSums (channel);
+    const int end = start + n;
+
+    for (int chunk = start / chunkLength;; ++chunk)
+    {
+        const int chunkStart = chunk * chunkLength;
+        const int chunkEnd = juce::jmin (chunkStart + chunkLength, capacity);
+
+        if (chunkEnd > end)
+            break; // completed by a later write
+
+        double sum = 0.0;
+
+        if (chunkStart < start)
+            sum =
+                sumOfSquaresQueued (channel, chunkStart, chunkEnd - chunkStart); // begun by an earlier write
+        else if (source != nullptr)
+            sum = sumOfSquares (source + (chunkStart - start), chunkEnd - chunkStart);
+
+        sums[chunk].store (sum, relaxed);
+
+        if (chunkEnd == end)
+            break;
+    }
+}
+
+double OverlapFifo::sumOfSquaresRange (int channel, int start, int n) const noexcept
+{
+    const auto* sums = channelChunkSums (channel);
+    const int end = start + n;
+    int position = start;
+    double sum = 0.0;
+
+    const int firstBoundary = juce::jmin (((start + chunkLength - 1) / chunkLength) * chunkLength, end);
+
+    if (firstBoundary > position)
+    {
+        sum += sumOfSquaresQueued (channel, position, firstBoundary - position);
+        position = firstBoundary;
+    }
+
+    while (position < end)
+    {
+        const int chunk = position / chunkLength;
+        const int chunkEnd = juce::jmin (position + chunkLength, capacity);
+
+        if (chunkEnd > end)
+            break;
+
+        sum += sums[chunk].load (relaxed);
+        position = chunkEnd;
+    }
+
+    if (position < end)
+        sum += sumOfSquaresQueued (channel, position, end - position);
+
+    return sum;
+}
+
 void OverlapFifo::copyQueued (int channel, int start, int n, float* destination) const noexcept
 {
     const auto* samples = channelData (channel) + start;
@@ -123,10 +199,10 @@ int OverlapFifo::readWindowPower (double* sumsOut, int length) noexcept
         double sum = 0.0;
 
         if (size1 > 0)
-            sum += sumOfSquaresQueued (ch, start1, size1);
+            sum += sumOfSquaresRange (ch, start1, size1);
 
         if (size2 > 0)
-            sum += sumOfSquaresQueued (ch, start2, size2);
+            sum += sumOfSquaresRange (ch, start2, size2);
 
         sumsOut[ch] = sum;
     }

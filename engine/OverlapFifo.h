@@ -15,6 +15,12 @@
 // be reading, the samples are stored as relaxed atomics: such a mixture is then a matter of
 // values, never a data race. As with any juce::AbstractFifo, a queue of capacity C holds at
 // most C - 1 samples per channel. Nothing here allocates after construction.
+//
+// Windows overlap, so each sample lies in several of them. The writer therefore sums the
+// squares of every fixed stretch (chunk) of the storage once, when the stretch is complete, and
+// a window's power is the sum of the chunk sums it covers plus its ragged ends. A chunk is always
+// summed over all its samples in one go, so the sums do not depend on how the audio was split
+// into writes.
 class OverlapFifo
 {
 public:
@@ -51,6 +57,17 @@ public:
 private:
     int hopFor (int windowLength) const noexcept;
 
+    // Samples per chunk; the last chunk of the storage may be shorter.
+    static constexpr int chunkLength = 64;
+
+    // Stores the squares' sums of the chunks that samples [start, start + n) of one channel
+    // complete; source holds those n samples, already stored.
+    void updateChunkSums (int channel, const float* source, int start, int n) noexcept;
+
+    // Sum of squares of queued samples [start, start + n) of one channel, from chunk sums
+    // where whole chunks lie in the range; the range does not wrap.
+    double sumOfSquaresRange (int channel, int start, int n) const noexcept;
+
     // Sum of squares of n queued samples of one channel from position start, as sumOfSquares.
     double sumOfSquaresQueued (int channel, int start, int n) const noexcept;
     void copyQueued (int channel, int start, int n, float* destination) const noexcept;
@@ -59,10 +76,20 @@ private:
     {
         return storage.get() + channel * capacity;
     }
+    std::atomic<double>* channelChunkSums (int channel) noexcept
+    {
+        return chunkSums.get() + channel * numChunks;
+    }
+    const std::atomic<double>* channelChunkSums (int channel) const noexcept
+    {
+        return chunkSums.get() + channel * numChunks;
+    }
 
     juce::AbstractFifo fifo;
     int capacity;
     std::unique_ptr<std::atomic<float>[]> storage; // numChannels x capacity samples
+    int numChunks;
+    std::unique_ptr<std::atomic<double>[]> chunkSums; // numChannels x numChunks
     float overlap;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OverlapFifo)

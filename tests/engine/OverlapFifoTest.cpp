@@ -2,7 +2,9 @@
 
 #include "engine/OverlapFifo.h"
 
+#include <array>
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -157,4 +159,135 @@ TEST (OverlapFifo, WindowPowerInPlaceMatchesTheCopiedWindow)
 
     EXPECT_EQ (inPlace.numReady(), copied.numReady());
     EXPECT_GT (windows, 40);
+}
+
+namespace
+{
+juce::AudioSampleBuffer noise (juce::Random& random, int length, int channels = OverlapFifo::numChannels)
+{
+    juce::AudioSampleBuffer b (channels, length);
+
+    for (int c = 0; c < channels; ++c)
+        for (int i = 0; i < length; ++i)
+            b.setSample (c, i, random.nextFloat() * 2.0f - 1.0f);
+
+    return b;
+}
+
+// Noise whose samples spread over some 60 octaves: sums of their squares in double precision
+// are then not exact, so adding them in another grouping changes the last bits.
+juce::AudioSampleBuffer wideRangeNoise (juce::Random& random, int length)
+{
+    auto b = noise (random, length);
+
+    for (int c = 0; c < b.getNumChannels(); ++c)
+        for (int i = 0; i < length; ++i)
+            b.setSample (c, i, b.getSample (c, i) * std::ldexp (1.0f, -random.nextInt (60)));
+
+    return b;
+}
+
+void writePart (OverlapFifo& fifo, const juce::AudioSampleBuffer& source, int start, int length)
+{
+    juce::AudioSampleBuffer part (const_cast<float* const*> (source.getArrayOfReadPointers()),
+                                  source.getNumChannels(), start, length);
+    fifo.write (part);
+}
+} // namespace
+
+TEST (OverlapFifo, WindowPowerDoesNotDependOnHowTheAudioWasSplitIntoWrites)
+{
+    // Offline and real-time measurement write the same audio in different pieces and must
+    // read identical values: the sums have to agree to the last bit, not just closely.
+    // 1000 is no multiple of the queue's internal stretches, so windows start anywhere in them.
+    juce::Random random (11);
+    const auto audio = wideRangeNoise (random, 12000);
+
+    OverlapFifo whole (4 * 1000, 0.75f), bySample (4 * 1000, 0.75f), byRandomPieces (4 * 1000, 0.75f);
+    std::vector<std::array<double, 6>> expected;
+
+    auto readAll = [] (OverlapFifo& fifo, std::vector<std::array<double, 6>>& out)
+    {
+        while (fifo.numReady() >= 1000)
+        {
+            std::array<double, 6> sums{};
+            fifo.readWindowPower (sums.data(), 1000);
+            out.push_back (sums);
+        }
+    };
+
+    for (int start = 0; start < audio.getNumSamples(); start += 2000)
+    {
+        writePart (whole, audio, start, 2000);
+        readAll (whole, expected);
+    }
+
+    for (auto* fifo : {&bySample, &byRandomPieces})
+    {
+        std::vector<std::array<double, 6>> got;
+        int start = 0;
+
+        while (start < audio.getNumSamples())
+        {
+            const int length =
+                fifo == &bySample ? 1 : juce::jmin (1 + random.nextInt (150), audio.getNumSamples() - start);
+            writePart (*fifo, audio, start, length);
+            start += length;
+            readAll (*fifo, got);
+        }
+
+        ASSERT_EQ (got.size(), expected.size());
+
+        for (size_t w = 0; w < got.size(); ++w)
+            for (int c = 0; c < 6; ++c)
+                ASSERT_EQ (got[w][static_cast<size_t> (c)], expected[w][static_cast<size_t> (c)])
+                    << "window " << w << " channel " << c
+                    << (fifo == &bySample ? " (single samples)" : " (random pieces)");
+    }
+}
+
+TEST (OverlapFifo, WindowPowerSeesOnlyTheAudioWrittenSinceAReset)
+{
+    // Loud audio is queued (and partly read), the queue is reset mid-stretch, then quiet audio
+    // follows, first with six channels and then with two: nothing of the loud audio, nor of the
+    // six-channel audio in the channels a two-channel source lacks, may reach a window's power.
+    juce::Random random (5);
+    OverlapFifo fifo (4 * 1000, 0.75f);
+
+    auto loud = noise (random, 2100);
+    fifo.write (loud);
+    double sums[6];
+    fifo.readWindowPower (sums, 1000);
+    fifo.reset();
+
+    auto quiet = noise (random, 1500);
+    quiet.applyGain (0.001f);
+    fifo.write (quiet);
+
+    ASSERT_EQ (fifo.readWindowPower (sums, 1000), 1000);
+
+    for (int c = 0; c < 6; ++c)
+        EXPECT_EQ (static_cast<float> (std::sqrt (sums[c] / 1000.0)), quiet.getRMSLevel (c, 0, 1000))
+            << "channel " << c;
+
+    // Quiet audio holds timeline samples [0, 1500), the stereo audio [1500, 3500); each read
+    // moves on by 250, so the tenth and last window read is [2500, 3500): stereo only.
+    auto stereo = noise (random, 2000, 2);
+    fifo.write (stereo);
+    int reads = 0;
+
+    while (fifo.numReady() >= 1000)
+    {
+        fifo.readWindowPower (sums, 1000);
+        ++reads;
+    }
+
+    ASSERT_EQ (reads, 10);
+
+    for (int c = 0; c < 2; ++c)
+        EXPECT_EQ (static_cast<float> (std::sqrt (sums[c] / 1000.0)), stereo.getRMSLevel (c, 1000, 1000))
+            << "channel " << c;
+
+    for (int c = 2; c < 6; ++c)
+        EXPECT_EQ (sums[c], 0.0) << "channel " << c;
 }
