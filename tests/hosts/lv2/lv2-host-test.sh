@@ -105,16 +105,30 @@ validate)
 
 jack)
     check=$3
-    server="tarn51-test-$$"
-    export JACK_DEFAULT_SERVER=$server
     export JACK_NO_START_SERVER=1
     export JACK_NO_AUDIO_RESERVATION=1
 
-    # A long client time-out: on a loaded machine a slow cycle must not throw jalv out of the graph.
-    jackd --no-realtime --sync --timeout 5000 --name "$server" -d dummy --rate 48000 --period 256 \
-        --capture 0 --playback 0 > "$work/jackd.log" 2>&1 &
-    pids+=($!)
-    if ! jack_wait --server "$server" --wait --timeout 20 > /dev/null; then
+    # A few fixed server names rather than a new one per run: JACK has room for eight servers on
+    # a machine and takes a name's slot back only when that name is used again, so servers that
+    # died without unregistering would otherwise fill the machine's slots for good.
+    jackd_pid=
+    for slot in 1 2 3; do
+        export JACK_DEFAULT_SERVER="tarn51-lv2-$slot"
+        # A long client time-out: on a loaded machine a slow cycle must not throw jalv out of the graph.
+        jackd --no-realtime --sync --timeout 5000 --name "$JACK_DEFAULT_SERVER" -d dummy --rate 48000 \
+            --period 256 --capture 0 --playback 0 > "$work/jackd.log" 2>&1 &
+        jackd_pid=$!
+        # Our own server, not another run's of the same name.
+        if jack_wait --server "$JACK_DEFAULT_SERVER" --wait --timeout 20 > /dev/null 2>&1 &&
+            kill -0 "$jackd_pid" 2> /dev/null; then
+            pids+=("$jackd_pid")
+            break
+        fi
+        kill "$jackd_pid" 2> /dev/null || true
+        wait "$jackd_pid" 2> /dev/null || true
+        jackd_pid=
+    done
+    if [ -z "$jackd_pid" ]; then
         cat "$work/jackd.log"
         fail "the JACK server did not start"
     fi
