@@ -119,15 +119,11 @@ double OverlapFifo::sumOfSquaresQueued (int channel, int start, int n) const noe
 
 void OverlapFifo::updateChunkSums (int channel, const float* source, int start, int n) noexcept
 {
-    if (n <= 0)
-        return;
-
     auto* sums = channelChunkSums (channel);
     const int end = start + n;
 
-    for (int chunk = start / chunkLength;; ++chunk)
+    for (int chunkStart = (start / chunkLength) * chunkLength; chunkStart < end; chunkStart += chunkLength)
     {
-        const int chunkStart = chunk * chunkLength;
         const int chunkEnd = juce::jmin (chunkStart + chunkLength, capacity);
 
         if (chunkEnd > end)
@@ -135,16 +131,12 @@ void OverlapFifo::updateChunkSums (int channel, const float* source, int start, 
 
         double sum = 0.0;
 
-        if (chunkStart < start)
-            sum =
-                sumOfSquaresQueued (channel, chunkStart, chunkEnd - chunkStart); // begun by an earlier write
+        if (chunkStart < start) // begun by an earlier write
+            sum = sumOfSquaresQueued (channel, chunkStart, chunkEnd - chunkStart);
         else if (source != nullptr)
             sum = sumOfSquares (source + (chunkStart - start), chunkEnd - chunkStart);
 
-        sums[chunk].store (sum, relaxed);
-
-        if (chunkEnd == end)
-            break;
+        sums[chunkStart / chunkLength].store (sum, relaxed);
     }
 }
 
@@ -152,31 +144,33 @@ double OverlapFifo::sumOfSquaresRange (int channel, int start, int n) const noex
 {
     const auto* sums = channelChunkSums (channel);
     const int end = start + n;
-    int position = start;
     double sum = 0.0;
 
-    const int firstBoundary = juce::jmin (((start + chunkLength - 1) / chunkLength) * chunkLength, end);
+    int position = start;
+    int chunk = start / chunkLength;
 
-    if (firstBoundary > position)
+    // A ragged start, the whole chunks, a ragged end: the same order of additions every time.
+    if (position > chunk * chunkLength)
     {
-        sum += sumOfSquaresQueued (channel, position, firstBoundary - position);
-        position = firstBoundary;
+        const int stop = juce::jmin ((chunk + 1) * chunkLength, end);
+        sum += sumOfSquaresQueued (channel, position, stop - position);
+        position = stop;
+        ++chunk;
     }
 
-    while (position < end)
+    for (; position < end; ++chunk)
     {
-        const int chunk = position / chunkLength;
         const int chunkEnd = juce::jmin (position + chunkLength, capacity);
 
         if (chunkEnd > end)
+        {
+            sum += sumOfSquaresQueued (channel, position, end - position);
             break;
+        }
 
         sum += sums[chunk].load (relaxed);
         position = chunkEnd;
     }
-
-    if (position < end)
-        sum += sumOfSquaresQueued (channel, position, end - position);
 
     return sum;
 }
