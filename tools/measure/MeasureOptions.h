@@ -4,7 +4,8 @@
 
 #include <optional>
 
-// What the command line asks for.
+// What the command line asks for. The options themselves, with their help texts and groups,
+// are declared in one place: CommandLine::declare in MeasureOptions.cpp.
 class MeasureOptions
 {
 public:
