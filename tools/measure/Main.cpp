@@ -160,6 +160,7 @@ int main (int argc, char* argv[])
 
     ReportNames reportNames;
     bool allMeasured = true;
+    bool anyFailedTarget = false;
     bool first = true;
 
     for (const auto& input : inputs)
@@ -195,6 +196,7 @@ int main (int argc, char* argv[])
         std::fputs (output.toRawUTF8(), stdout);
         std::fflush (stdout);
         first = false;
+        anyFailedTarget = anyFailedTarget || measurement.failedTarget();
 
         if (reportTarget != juce::File())
         {
@@ -209,5 +211,8 @@ int main (int argc, char* argv[])
         }
     }
 
-    return allMeasured ? 0 : 1;
+    // An input that could not be measured outweighs a failed target: its verdict is unknown.
+    if (!allMeasured)
+        return 1;
+    return anyFailedTarget ? 3 : 0;
 }

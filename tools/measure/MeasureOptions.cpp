@@ -45,6 +45,30 @@ float threshold (const juce::String& option, const juce::String& text)
     return static_cast<float> (value);
 }
 
+// A number in unit from minimum to maximum.
+double limit (const juce::String& option, const juce::String& text, const char* unit, double minimum,
+              double maximum)
+{
+    double value = 0.0;
+    if (!parseNumber (text, value))
+        throw UsageError (option + " needs a number in " + unit + ", not \"" + text + "\"");
+
+    if (value < minimum || value > maximum)
+        throw UsageError (option + " must lie between " + juce::String (minimum) + " and " +
+                          juce::String (maximum) + " " + unit);
+
+    return value;
+}
+
+// The usage error for a word that is none of names.
+[[noreturn]] void notOneOf (const juce::String& option, juce::StringArray names, const juce::String& text)
+{
+    const auto last = names[names.size() - 1];
+    names.remove (names.size() - 1);
+    throw UsageError (option + " must be " + names.joinIntoString (", ") + " or " + last + ", not \"" + text +
+                      "\"");
+}
+
 // One of the listed words, or a usage error that names them.
 template <typename Value>
 Value choice (const juce::String& option, const juce::String& text,
@@ -58,10 +82,7 @@ Value choice (const juce::String& option, const juce::String& text,
         names.add (name);
     }
 
-    const auto last = names[names.size() - 1];
-    names.remove (names.size() - 1);
-    throw UsageError (option + " must be " + names.joinIntoString (", ") + " or " + last + ", not \"" + text +
-                      "\"");
+    notOneOf (option, names, text);
 }
 
 const char* const programName = "tarn51-measure";
@@ -197,6 +218,36 @@ public:
                    o.reportPath = v;
                });
 
+        value (qcGroup, "--target", DeliveryTarget::namesText(),
+               "judge each input against a delivery target: programme loudness\n"
+               "-23.0 LUFS +/- 1.0 LU and max true peak -1.0 dBTP (ebu-r128),\n"
+               "the same and max short-term -18.0 LUFS (ebu-r128-s1), or\n"
+               "-24.0 LKFS +/- 2.0 and -2.0 dBTP (atsc-a85); values equal to a\n"
+               "limit pass. The options below tighten it, or alone make a custom one",
+               [this] (const juce::String& option, const juce::String& v)
+               {
+                   if (!DeliveryTarget::isName (v))
+                       notOneOf (option, juce::StringArray::fromTokens (DeliveryTarget::namesText(), "|", ""),
+                                 v);
+                   targetRequest.name = v;
+               });
+
+        value (qcGroup, "--target-loudness", "LUFS", "programme loudness of a custom target",
+               [this] (const juce::String& option, const juce::String& v)
+               { targetRequest.loudness = limit (option, v, "LUFS", -60.0, 0.0); });
+
+        value (qcGroup, "--tolerance", "LU", "how far the programme loudness may lie from it; default 1.0",
+               [this] (const juce::String& option, const juce::String& v)
+               { targetRequest.tolerance = limit (option, v, "LU", 0.0, 20.0); });
+
+        value (qcGroup, "--max-true-peak", "dBTP", "highest true peak allowed",
+               [this] (const juce::String& option, const juce::String& v)
+               { targetRequest.maxTruePeak = limit (option, v, "dBTP", -60.0, 20.0); });
+
+        value (qcGroup, "--max-short-term", "LUFS", "highest short-term loudness allowed",
+               [this] (const juce::String& option, const juce::String& v)
+               { targetRequest.maxShortTerm = limit (option, v, "LUFS", -60.0, 0.0); });
+
         flag (outputGroup, "-q,--quiet", "no progress line", o.quiet);
         flag (outputGroup, "-h,--help", "this text", o.help);
     }
@@ -245,6 +296,7 @@ public:
     std::string help() const { return app.help(); }
 
     std::vector<std::string> inputs;
+    DeliveryTarget::Request targetRequest;
 
 private:
     using Conversion = std::function<void (const juce::String& option, const juce::String& value)>;
@@ -255,7 +307,7 @@ private:
     }
 
     // names: "--name" or "-n,--name"; messages name the option by its long name.
-    void value (const char* group, const char* names, const char* valueName, const char* description,
+    void value (const char* group, const char* names, const juce::String& valueName, const char* description,
                 Conversion convert)
     {
         const auto name = "--" + juce::String (names).fromLastOccurrenceOf ("--", false, false);
@@ -264,7 +316,7 @@ private:
                [name, convert] (const std::string& text)
                { convert (name, juce::String::fromUTF8 (text.c_str())); },
                description)
-            ->type_name (valueName)
+            ->type_name (valueName.toStdString())
             ->group (group)
             ->trigger_on_parse(); // in command-line order, the last of a repeated option winning
         conversions[name] = convert;
@@ -304,6 +356,15 @@ juce::Result MeasureOptions::parse (const juce::StringArray& arguments, MeasureO
 
         for (const auto& input : commandLine.inputs)
             options.inputs.add (juce::String::fromUTF8 (input.c_str()));
+
+        if (!commandLine.targetRequest.isEmpty())
+        {
+            DeliveryTarget target;
+            const auto made = DeliveryTarget::fromRequest (commandLine.targetRequest, target);
+            if (made.failed())
+                return made;
+            options.target = target;
+        }
     }
     catch (const UsageError& e)
     {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DeliveryTarget.h"
+
 #include <juce_core/juce_core.h>
 
 #include <optional>
@@ -28,6 +30,8 @@ public:
     bool json = false;
     juce::String reportPath;
     bool quiet = false;
+    // The delivery target each input is judged against, if any.
+    std::optional<DeliveryTarget> target;
     bool help = false;
 
     static constexpr int maximumBlockSize = 1 << 20;

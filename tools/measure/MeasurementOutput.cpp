@@ -72,6 +72,9 @@ juce::String MeasurementOutput::json (const juce::String& inputName, const Offli
     o->setProperty ("momentaryThreshold", number (m.momentaryThreshold));
     o->setProperty ("shortTermThreshold", number (m.shortTermThreshold));
 
+    if (m.target)
+        o->setProperty ("target", m.target->toJson (m.verdict));
+
     return juce::JSON::toString (juce::var (o.get()), true);
 }
 
@@ -89,10 +92,16 @@ juce::String MeasurementOutput::text (const juce::String& inputName, const Offli
     for (const auto& line : LoudnessReport::statisticsLines (statistics (m)))
         result << line << "\n";
 
-    return result;
+    return result + verdictLine (m);
 }
 
 juce::String MeasurementOutput::report (const OfflineMeter::Measurement& m)
 {
-    return LoudnessReport::text (m.productName, juce::Time::getCurrentTime(), statistics (m));
+    return LoudnessReport::text (m.productName, juce::Time::getCurrentTime(), statistics (m)) +
+           verdictLine (m);
+}
+
+juce::String MeasurementOutput::verdictLine (const OfflineMeter::Measurement& m)
+{
+    return m.target ? m.target->verdictLine (m.verdict) + "\n" : juce::String();
 }
