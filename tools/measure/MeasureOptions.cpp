@@ -45,6 +45,23 @@ float threshold (const juce::String& option, const juce::String& text)
     return static_cast<float> (value);
 }
 
+// A whole number from 1 to maximum, or a usage error naming what it counts.
+int wholeNumber (const juce::String& option, const juce::String& text, const char* what, int maximum)
+{
+    double n = 0.0;
+    if (!parseNumber (text, n) || n != std::floor (n) || n < 1.0 || n > maximum)
+        throw UsageError (option + " needs a whole number of " + what + " from 1 to " +
+                          juce::String (maximum) + ", not \"" + text + "\"");
+    return static_cast<int> (n);
+}
+
+juce::String fileName (const juce::String& option, const juce::String& text)
+{
+    if (text.isEmpty())
+        throw UsageError (option + " needs a file name");
+    return text;
+}
+
 // A number in unit from minimum to maximum.
 double limit (const juce::String& option, const juce::String& text, const char* unit, double minimum,
               double maximum)
@@ -196,15 +213,7 @@ public:
 
         value (measurementGroup, "--block", "N", "block size, default 512",
                [&o] (const juce::String& option, const juce::String& v)
-               {
-                   double n = 0.0;
-                   if (!parseNumber (v, n) || n != std::floor (n) || n < 1.0 ||
-                       n > MeasureOptions::maximumBlockSize)
-                       throw UsageError (option + " needs a whole number of samples from 1 to " +
-                                         juce::String (MeasureOptions::maximumBlockSize) + ", not \"" + v +
-                                         "\"");
-                   o.blockSize = static_cast<int> (n);
-               });
+               { o.blockSize = wholeNumber (option, v, "samples", MeasureOptions::maximumBlockSize); });
 
         flag (outputGroup, "--json", "one JSON object per file on stdout, one line each", o.json);
 
@@ -212,11 +221,7 @@ public:
                "also write the loudness report file for the measured input;\n"
                "with several inputs, FILE is a folder and gets one NAME.txt per input",
                [&o] (const juce::String& option, const juce::String& v)
-               {
-                   if (v.isEmpty())
-                       throw UsageError (option + " needs a file name");
-                   o.reportPath = v;
-               });
+               { o.reportPath = fileName (option, v); });
 
         value (qcGroup, "--target", DeliveryTarget::namesText(),
                "judge each input against a delivery target: programme loudness\n"
@@ -250,6 +255,23 @@ public:
 
         flag (outputGroup, "-q,--quiet", "no progress line", o.quiet);
         flag (outputGroup, "-h,--help", "this text", o.help);
+
+        value (batchGroup, "-j,--jobs", "N",
+               "measure up to N inputs at once; default: one per processor core.\n"
+               "Output stays in input order, the values as measured one by one",
+               [&o] (const juce::String& option, const juce::String& v)
+               { o.jobs = wholeNumber (option, v, "inputs", MeasureOptions::maximumJobs); });
+
+        flag (batchGroup, "-r,--recursive",
+              "a folder among the inputs stands for the audio files in it and\n"
+              "its subfolders (hidden ones left out), in sorted order",
+              o.recursive);
+
+        value (batchGroup, "--summary", "FILE",
+               "also write a CSV table with one row per input: its values,\n"
+               "the verdict with a target, or why it could not be measured",
+               [&o] (const juce::String& option, const juce::String& v)
+               { o.summaryPath = fileName (option, v); });
     }
 
     // Parses the arguments (the program name not among them) into the options given to the
