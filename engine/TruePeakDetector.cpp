@@ -35,8 +35,10 @@ constexpr int chunk = 256;
 #define TARN_ALWAYS_INLINE inline __attribute__ ((always_inline))
 #endif
 
-// With GCC and Clang on x86 a second copy of the filter is built for AVX2 and chosen at run
-// time when the processor has it; the arithmetic is the same, four doubles at a time.
+// With GCC and Clang on x86 further copies of the filter are built for AVX2 and AVX-512 and
+// chosen at run time when the processor has them; the arithmetic is the same, four or eight
+// doubles at a time (the file is compiled with -ffp-contract=off, so that no multiply and add
+// are fused into one rounding).
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #define TARN_TRUE_PEAK_AVX2 1
 #else
@@ -106,6 +108,7 @@ TARN_ALWAYS_INLINE void largestMagnitudes (const double* newest, const FilterRow
 
 typedef double TwoDoubles __attribute__ ((vector_size (16)));
 typedef double FourDoubles __attribute__ ((vector_size (32)));
+typedef double EightDoubles __attribute__ ((vector_size (64)));
 #else
 template <int phases, int lanes, typename>
 TARN_ALWAYS_INLINE void largestMagnitudes (const double* newest, const FilterRows& rows, float* out)
@@ -133,6 +136,7 @@ TARN_ALWAYS_INLINE void largestMagnitudes (const double* newest, const FilterRow
 
 typedef double TwoDoubles;
 typedef double FourDoubles;
+typedef double EightDoubles;
 #endif
 
 // Runs one channel through `phases` rows of the filter, replacing each sample by the largest
@@ -190,10 +194,23 @@ __attribute__ ((target ("avx2"))) float interpolateAvx2 (float* samples, int num
     return interpolateChannel<phases, 8, FourDoubles> (samples, numSamples, delayLine, rows);
 }
 
+template <int phases>
+__attribute__ ((target ("avx512f"))) float interpolateAvx512 (float* samples, int numSamples,
+                                                             DelayLine& delayLine, const FilterRows& rows)
+{
+    return interpolateChannel<phases, 32, EightDoubles> (samples, numSamples, delayLine, rows);
+}
+
 const bool hasAvx2 = []
 {
     __builtin_cpu_init();
     return __builtin_cpu_supports ("avx2") != 0;
+}();
+
+const bool hasAvx512 = []
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports ("avx512f") != 0;
 }();
 #endif
 
@@ -201,6 +218,9 @@ template <int phases>
 float interpolate (float* samples, int numSamples, DelayLine& delayLine, const FilterRows& rows)
 {
 #if TARN_TRUE_PEAK_AVX2
+    if (hasAvx512)
+        return interpolateAvx512<phases> (samples, numSamples, delayLine, rows);
+
     if (hasAvx2)
         return interpolateAvx2<phases> (samples, numSamples, delayLine, rows);
 #endif
