@@ -196,7 +196,7 @@ __attribute__ ((target ("avx2"))) float interpolateAvx2 (float* samples, int num
 
 template <int phases>
 __attribute__ ((target ("avx512f"))) float interpolateAvx512 (float* samples, int numSamples,
-                                                             DelayLine& delayLine, const FilterRows& rows)
+                                                              DelayLine& delayLine, const FilterRows& rows)
 {
     return interpolateChannel<phases, 32, EightDoubles> (samples, numSamples, delayLine, rows);
 }
