@@ -132,7 +132,8 @@ double durationOf (const Input& input, const MeasureOptions& options)
                : 0.0;
 }
 
-Outcome measure (const Input& input, const MeasureOptions& options, const OfflineMeter::Progress& progress)
+Outcome measure (const Input& input, const MeasureOptions& options, const OfflineMeter::Progress& progress,
+                 bool readAhead)
 {
     Outcome outcome;
     juce::String error;
@@ -148,7 +149,8 @@ Outcome measure (const Input& input, const MeasureOptions& options, const Offlin
     outcome.result = InputLayout::forReader (*reader, options.layout, layout);
 
     if (outcome.result.wasOk())
-        outcome.result = OfflineMeter::measure (*reader, layout, options, progress, outcome.measurement);
+        outcome.result =
+            OfflineMeter::measure (*reader, layout, options, progress, outcome.measurement, readAhead);
 
     return outcome;
 }
@@ -171,7 +173,8 @@ void measureAll (const std::vector<Input>& inputs, const MeasureOptions& options
             if (progress != nullptr)
                 report = [&progress, index] (double proportion) { progress (index, proportion); };
 
-            auto outcome = measure (inputs[(size_t)index], options, report);
+            // Several inputs keep the cores busy themselves, one thread each.
+            auto outcome = measure (inputs[(size_t)index], options, report, count == 1);
 
             const std::lock_guard<std::mutex> guard (lock);
             outcomes[(size_t)index] = std::move (outcome);

@@ -12,11 +12,12 @@ namespace
 {
 constexpr int blockChannels = 6;
 
-// Reads the input ahead on a thread of its own, in chunks of whole blocks, so that decoding
-// and measuring overlap (and the file is read in large pieces). Each input channel is read
-// straight into its place in a six-channel chunk; channels that no input channel feeds stay
-// silent. Three chunks at most exist, so memory does not grow with the length of the input.
-class ReadAhead
+// Reads the input in chunks of whole blocks (large reads, few calls). Each input channel is
+// read straight into its place in a six-channel chunk; channels that no input channel feeds
+// stay silent. With `ahead`, a thread of its own reads while the caller measures, so that
+// decoding and measuring overlap; three chunks at most exist, so memory does not grow with the
+// length of the input. Without, the caller's next() reads into the one chunk.
+class ChunkReader
 {
 public:
     struct Chunk
@@ -27,22 +28,26 @@ public:
         bool failed = false; // reading stopped at start + length
     };
 
-    ReadAhead (juce::AudioFormatReader& source, const std::vector<int>& channels, int blockSamples,
-               juce::int64 totalLength)
+    ChunkReader (juce::AudioFormatReader& source, const std::vector<int>& channels, int blockSamples,
+                 juce::int64 totalLength, bool ahead)
         : reader (source), inputChannels (channels), blockSize (blockSamples), length (totalLength),
-          chunkSize (blockSamples * std::max (1, targetChunk / blockSamples))
+          chunkSize (blockSamples * std::max (1, targetChunk / blockSamples)), numChunks (ahead ? 3 : 1)
     {
-        for (auto& chunk : chunks)
+        for (int i = 0; i < numChunks; ++i)
         {
-            chunk.audio.setSize (blockChannels, chunkSize);
-            chunk.audio.clear();
+            chunks[i].audio.setSize (blockChannels, chunkSize);
+            chunks[i].audio.clear();
         }
 
-        thread = std::thread ([this] { run(); });
+        if (ahead)
+            thread = std::thread ([this] { readAhead(); });
     }
 
-    ~ReadAhead()
+    ~ChunkReader()
     {
+        if (!thread.joinable())
+            return;
+
         {
             const std::lock_guard<std::mutex> guard (lock);
             stopping = true;
@@ -51,9 +56,21 @@ public:
         thread.join();
     }
 
-    // The next chunk in file order, once it is read; nullptr after the last one.
+    // The next chunk in file order, once it is read; nullptr after the last one, and after one
+    // that failed.
     Chunk* next()
     {
+        if (!thread.joinable())
+        {
+            const auto position = consumed * chunkSize;
+            if (position >= length || (consumed > 0 && chunks[0].failed))
+                return nullptr;
+
+            ++consumed;
+            fill (chunks[0], position);
+            return &chunks[0];
+        }
+
         std::unique_lock<std::mutex> guard (lock);
 
         if (consumed > 0)
@@ -67,15 +84,13 @@ public:
     }
 
 private:
-    static constexpr int numChunks = 3;
     static constexpr int targetChunk = 16384;
 
-    void run()
+    void readAhead()
     {
         bool failed = false;
 
-        for (juce::int64 position = 0, index = 0; position < length && !failed;
-             position += chunkSize, ++index)
+        for (juce::int64 index = 0; index * chunkSize < length && !failed; ++index)
         {
             {
                 std::unique_lock<std::mutex> guard (lock);
@@ -85,20 +100,7 @@ private:
             }
 
             auto& chunk = chunks[index % numChunks];
-            chunk.start = position;
-            chunk.length = static_cast<int> (std::min<juce::int64> (chunkSize, length - position));
-            chunk.failed = false;
-
-            if (!read (chunk, 0, chunk.length))
-            {
-                // Block by block, so that the blocks before the one that fails are measured.
-                int done = 0;
-                while (done < chunk.length && read (chunk, done, std::min (blockSize, chunk.length - done)))
-                    done += blockSize;
-
-                chunk.length = std::min (done, chunk.length);
-                chunk.failed = failed = true;
-            }
+            failed = !fill (chunk, index * chunkSize);
 
             const std::lock_guard<std::mutex> guard (lock);
             ++filled;
@@ -108,6 +110,25 @@ private:
         const std::lock_guard<std::mutex> guard (lock);
         finished = true;
         changed.notify_all();
+    }
+
+    // False when reading failed; the chunk then holds the blocks before the one that failed.
+    bool fill (Chunk& chunk, juce::int64 position)
+    {
+        chunk.start = position;
+        chunk.length = static_cast<int> (std::min<juce::int64> (chunkSize, length - position));
+        chunk.failed = false;
+
+        if (read (chunk, 0, chunk.length))
+            return true;
+
+        int done = 0;
+        while (done < chunk.length && read (chunk, done, std::min (blockSize, chunk.length - done)))
+            done += blockSize;
+
+        chunk.length = std::min (done, chunk.length);
+        chunk.failed = true;
+        return false;
     }
 
     bool read (Chunk& chunk, int offset, int count)
@@ -129,7 +150,8 @@ private:
     const int blockSize;
     const juce::int64 length;
     const int chunkSize;
-    Chunk chunks[numChunks];
+    const int numChunks;
+    Chunk chunks[3];
 
     std::mutex lock;
     std::condition_variable changed;
@@ -173,7 +195,7 @@ juce::String OfflineMeter::supportedRatesText()
 
 juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const InputLayout& layout,
                                     const MeasureOptions& options, const Progress& progress,
-                                    Measurement& result)
+                                    Measurement& result, bool readAhead)
 {
     const auto sampleRate = reader.sampleRate;
     const auto blockSize = options.blockSize;
@@ -215,7 +237,7 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
     const auto length = std::max<juce::int64> (0, reader.lengthInSamples);
     auto lastProgress = juce::Time::getMillisecondCounter();
     juce::Result outcome = juce::Result::ok();
-    ReadAhead input (reader, layout.blockChannels, blockSize, length);
+    ChunkReader input (reader, layout.blockChannels, blockSize, length, readAhead);
 
     while (auto* chunk = input.next())
     {
