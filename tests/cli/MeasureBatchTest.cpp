@@ -115,12 +115,22 @@ TEST (MeasureBatch, SummaryHasARowPerInput)
 
 TEST (MeasureBatch, BatchUsageErrors)
 {
-    for (const auto& arguments : std::vector<juce::StringArray>{
-             {"-j", "0", "x.wav"}, {"--jobs", "two", "x.wav"}, {"--summary=", "x.wav"}, {"-j"}})
+    const TemporaryFolder folder;
+    const auto input = writeAudio (folder, "in.wav", programme (-23.0f, 1.0)).getFullPathName();
+    const auto size = juce::File (input).getSize();
+
+    for (const auto& arguments : std::vector<juce::StringArray>{{"-j", "0", input},
+                                                                {"--jobs", "two", input},
+                                                                {"--summary=", input},
+                                                                {"-j"},
+                                                                // Nothing written over an input.
+                                                                {"--summary", input, input},
+                                                                {"--report", input, input}})
     {
         SCOPED_TRACE (arguments.joinIntoString (" ").toStdString());
         const auto run = runMeasure (arguments);
         EXPECT_EQ (run.status, 2);
         EXPECT_TRUE (run.err.startsWith ("tarn51-measure: -")) << run.err;
+        EXPECT_EQ (juce::File (input).getSize(), size);
     }
 }
