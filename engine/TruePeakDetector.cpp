@@ -1,6 +1,7 @@
 #include "engine/TruePeakDetector.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -150,7 +151,10 @@ TARN_ALWAYS_INLINE float interpolateChannel (float* samples, int numSamples, Del
     for (int n = 0; n < taps; ++n)
         line[taps - 1 - n] = delayLine[n];
 
-    float peak = 0.0f;
+    // The magnitudes are never negative, -0 or NaN (largestMagnitude starts from +0 and takes
+    // only larger values), so their bit patterns order as the values do: the peak is kept as
+    // an integer maximum, which the compiler turns into vector code.
+    std::uint32_t peakBits = 0;
 
     for (int start = 0; start < numSamples; start += chunk)
     {
@@ -169,7 +173,11 @@ TARN_ALWAYS_INLINE float interpolateChannel (float* samples, int numSamples, Del
             out[i] = static_cast<float> (largestMagnitude<phases> (line + taps + i, rows));
 
         for (i = 0; i < m; ++i)
-            peak = out[i] > peak ? out[i] : peak;
+        {
+            std::uint32_t bits;
+            std::memcpy (&bits, out + i, sizeof (bits));
+            peakBits = bits > peakBits ? bits : peakBits;
+        }
 
         std::memmove (line, line + m, taps * sizeof (double));
     }
@@ -177,6 +185,8 @@ TARN_ALWAYS_INLINE float interpolateChannel (float* samples, int numSamples, Del
     for (int n = 0; n < taps; ++n)
         delayLine[n] = line[taps - 1 - n];
 
+    float peak;
+    std::memcpy (&peak, &peakBits, sizeof (peak));
     return peak;
 }
 
