@@ -187,12 +187,14 @@ public:
                });
 
         value (measurementGroup, "--ml-threshold", "LUFS",
-               "override the momentary hit threshold (-30 to -10)",
+               "override the momentary hit threshold (-30 to -10); hits count\n"
+               "momentary values, ten a second",
                [&o] (const juce::String& option, const juce::String& v)
                { o.momentaryThreshold = threshold (option, v); });
 
         value (measurementGroup, "--st-threshold", "LUFS",
-               "override the short-term hit threshold (-30 to -10)",
+               "override the short-term hit threshold (-30 to -10); hits count\n"
+               "short-term values, ten a second",
                [&o] (const juce::String& option, const juce::String& v)
                { o.shortTermThreshold = threshold (option, v); });
 
