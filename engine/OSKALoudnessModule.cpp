@@ -214,12 +214,13 @@ float OSKALoudnessModule::blockLoudness (const juce::AudioSampleBuffer& window, 
 
 float OSKALoudnessModule::loudnessFromSums (const double* sums, int length) const noexcept
 {
-    const int channels = juce::jmin (inputBuffer.getNumChannels(), numChannels);
+    // Every channel the queues or the window lack has a sum of 0. inputBuffer is not asked for
+    // its channel count: this runs on the loudness thread while the audio thread may resize it.
     float sum = 0.0f;
 
     if (length > 0)
     {
-        for (int c = 0; c < channels; ++c)
+        for (int c = 0; c < numChannels; ++c)
         {
             // The channel's RMS level in single precision, squared, as getRMSLevel gives it.
             const auto rms = static_cast<float> (std::sqrt (sums[c] / length));
