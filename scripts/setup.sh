@@ -14,7 +14,7 @@ packages=(
     fonts-dejavu-core
     libebur128-dev time
     xvfb xauth x11-apps xdotool imagemagick jackd2
-    jalv binutils
+    jalv binutils ardour python3
     clang libclang-rt-14-dev
 )
 
