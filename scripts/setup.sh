@@ -13,7 +13,7 @@ packages=(
     fst-dev lv2-dev lilv-utils serdi sordi
     fonts-dejavu-core
     libebur128-dev time
-    xvfb xauth x11-apps xdotool imagemagick jackd2
+    xvfb xauth x11-apps xdotool imagemagick jackd2 openbox x11-utils
     jalv binutils ardour python3
     clang libclang-rt-14-dev
 )
