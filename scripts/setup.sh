@@ -15,6 +15,7 @@ packages=(
     libebur128-dev time
     xvfb xauth x11-apps xdotool imagemagick jackd2 openbox x11-utils
     jalv binutils ardour python3
+    help2man lintian desktop-file-utils dpkg-dev
     clang libclang-rt-14-dev
 )
 
