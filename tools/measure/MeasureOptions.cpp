@@ -186,6 +186,7 @@ juce::String MeasureOptions::usage()
            "  --standard ebu|atsc|arib   select that program (preset) before measuring; default ebu\n"
            "  --gating on|off        default on\n"
            "  --ml-threshold LUFS, --st-threshold LUFS   override the hit thresholds (-30 to -10)\n"
+           "                         (hits count momentary and short-term values, ten a second each)\n"
            "  --layout auto|itu|c24|dts  how a file's channels map to L R C LFE Ls Rs; auto (default)\n"
            "                         uses the file's channel layout when it has one, else by count:\n"
            "                         1 -> L, 2 -> L R, 5 -> L R C Ls Rs, 6 -> L R C LFE Ls Rs;\n"
