@@ -203,10 +203,14 @@ private:
     {
         tresult result = kResultOk;
         const auto samples = data.numSamples;
-        const bool fits = samples >= 0 && samples <= maximumBlock && inputChannels <= maximumChannels
-                          && outputChannels <= maximumChannels;
+        const bool fits = ! silence.empty() && samples >= 0 && samples <= maximumBlock
+                          && inputChannels <= maximumChannels && outputChannels <= maximumChannels;
 
-        // A block larger than announced would not fit the scratch space: it is only passed on.
+        // Without activation, or with a block larger than announced, the scratch space does not
+        // fit: the audio is only passed on (a call without samples still carries parameters).
+        if (! fits && samples == 0)
+            return processor->process (data);
+
         if (fits)
         {
             Sample* inputPointers[maximumChannels] = {};
