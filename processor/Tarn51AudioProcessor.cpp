@@ -510,6 +510,7 @@ void Tarn51AudioProcessor::resetMeasurement()
 {
     resetReadings();
     loudnessModule.resetMeasurement();
+    loudnessHistory.requestReset();
 }
 
 void Tarn51AudioProcessor::resetReadings()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/MeterScale.h"
+#include "engine/LoudnessHistory.h"
 #include "engine/LoudnessResults.h"
 #include "engine/OSKALoudnessModule.h"
 #include "engine/TruePeakDetector.h"
@@ -138,6 +139,9 @@ public:
     juce::TimeSliceThread loudnessThread;
     OSKALoudnessModule loudnessModule;
     TruePeakDetector truePeakDetector;
+    // Loudness over time while measuring, one step per 100 ms; read by the editor's History page
+    // and the command-line meter.
+    LoudnessHistory loudnessHistory;
     LoudnessResults latestResults; // the module's results, copied in every block
     RelaxedAtomic<double> currentSampleRate{0.0};
     RelaxedAtomic<int> measuring{0};        // 1 while the measurement accumulates
