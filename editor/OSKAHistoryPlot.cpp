@@ -98,57 +98,47 @@ private:
     juce::Rectangle<float> area;
 };
 
-// Closed outlines from the upper to the lower values of each run of columns that has values.
+// Each column's range from the lower to the upper value as a bar as wide as the column; a
+// column without a value stays empty. Whole pixels: the renderer fills those directly, where
+// hundreds of fractional bars side by side would each add edges to every scanline they cross.
 template <typename Upper, typename Lower>
-juce::Path bandPath (const std::vector<Column>& columns, const LevelMapping& levels, Upper upper,
-                     Lower lowerOf)
+void fillColumnRanges (juce::Graphics& g, const std::vector<Column>& columns, const LevelMapping& levels,
+                       Upper upper, Lower lowerOf)
 {
-    juce::Path path;
-    size_t runStart = 0;
-
-    const auto closeRun = [&] (size_t end)
-    {
-        if (end <= runStart)
-            return;
-
-        path.startNewSubPath (columns[runStart].x, levels.yOf (upper (columns[runStart].values)));
-
-        for (auto i = runStart + 1; i < end; ++i)
-            path.lineTo (columns[i].x, levels.yOf (upper (columns[i].values)));
-
-        for (auto i = end; i-- > runStart;)
-            path.lineTo (columns[i].x, levels.yOf (lowerOf (columns[i].values)));
-
-        path.closeSubPath();
-    };
-
     for (size_t i = 0; i < columns.size(); ++i)
     {
-        if (std::isnan (upper (columns[i].values)))
-        {
-            closeRun (i);
-            runStart = i + 1;
-        }
-    }
+        const auto& c = columns[i];
 
-    closeRun (columns.size());
-    return path;
+        if (std::isnan (upper (c.values)))
+            continue;
+
+        const auto x = (int)std::floor (c.x);
+        const auto width =
+            i + 1 < columns.size() ? juce::jlimit (1, 4, (int)std::floor (columns[i + 1].x) - x) : 1;
+        const auto top = juce::roundToInt (levels.yOf (upper (c.values)));
+        const auto bottom = juce::roundToInt (levels.yOf (lowerOf (c.values)));
+        g.fillRect (x, top, width, juce::jmax (1, bottom - top));
+    }
 }
 
-juce::Path linePath (const std::vector<Column>& columns, const LevelMapping& levels)
+// A line through one value of each column, broken where the value is missing.
+template <typename Value>
+juce::Path linePath (const std::vector<Column>& columns, const LevelMapping& levels, Value valueOf)
 {
     juce::Path path;
     bool drawing = false;
 
     for (const auto& c : columns)
     {
-        if (std::isnan (c.values.integrated))
+        const auto v = valueOf (c.values);
+
+        if (std::isnan (v))
         {
             drawing = false;
             continue;
         }
 
-        const auto y = levels.yOf (c.values.integrated);
+        const auto y = levels.yOf (v);
 
         if (drawing)
             path.lineTo (c.x, y);
@@ -265,26 +255,26 @@ juce::Rectangle<int> OSKAHistoryPlot::draw (juce::Graphics& g, juce::Rectangle<i
         g.drawHorizontalLine (juce::roundToInt (levels.yOf (target)), area.getX(), area.getRight());
 
         const auto columns = columnsOf (series, area);
-        const juce::PathStrokeType thin (1.0f), thick (1.6f, juce::PathStrokeType::curved);
+        const juce::PathStrokeType line (1.6f);
 
-        const auto momentary = bandPath (
-            columns, levels, [] (const Bucket& b) { return b.momentaryMax; },
+        // Momentary loudness as a faint band of each column's range.
+        g.setColour (labelGrey.withAlpha (0.3f));
+        fillColumnRanges (
+            g, columns, levels, [] (const Bucket& b) { return b.momentaryMax; },
             [] (const Bucket& b) { return b.momentaryMin; });
-        g.setColour (labelGrey.withAlpha (0.22f));
-        g.fillPath (momentary);
-        g.setColour (labelGrey.withAlpha (0.38f));
-        g.strokePath (momentary, thin);
 
-        const auto shortTerm = bandPath (
-            columns, levels, [] (const Bucket& b) { return b.shortTermMax; },
-            [] (const Bucket& b) { return b.shortTermMin; });
-        g.setColour (shortTermBlue.withAlpha (0.5f));
-        g.fillPath (shortTerm);
+        // Short-term loudness: a line through the middle of each column's range, and the range
+        // itself where a column holds several values.
         g.setColour (shortTermBlue);
-        g.strokePath (shortTerm, thick);
+        fillColumnRanges (
+            g, columns, levels, [] (const Bucket& b) { return b.shortTermMax; },
+            [] (const Bucket& b) { return b.shortTermMin; });
+        g.strokePath (linePath (columns, levels,
+                                [] (const Bucket& b) { return 0.5f * (b.shortTermMin + b.shortTermMax); }),
+                      line);
 
         g.setColour (integratedGreen);
-        g.strokePath (linePath (columns, levels), thick);
+        g.strokePath (linePath (columns, levels, [] (const Bucket& b) { return b.integrated; }), line);
 
         // True-peak overs: a mark on the time axis under every column that had one.
         g.setColour (overRed);
