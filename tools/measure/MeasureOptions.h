@@ -1,10 +1,13 @@
 #pragma once
 
+#include "DeliveryTarget.h"
+
 #include <juce_core/juce_core.h>
 
 #include <optional>
 
-// What the command line asks for.
+// What the command line asks for. The options themselves, with their help texts and groups,
+// are declared in one place: CommandLine::declare in MeasureOptions.cpp.
 class MeasureOptions
 {
 public:
@@ -27,9 +30,15 @@ public:
     bool json = false;
     juce::String reportPath;
     bool quiet = false;
+    int jobs = 0; // inputs measured at once; 0: one per core
+    bool recursive = false;
+    juce::String summaryPath;
+    // The delivery target each input is judged against, if any.
+    std::optional<DeliveryTarget> target;
     bool help = false;
 
     static constexpr int maximumBlockSize = 1 << 20;
+    static constexpr int maximumJobs = 256;
 
     // Parses the arguments that follow the program name into options. A usage error leaves a
     // failed result with the message to show above the usage text.

@@ -133,5 +133,8 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
     result.shortTermThreshold = valueOf (processor, "STL Threshold");
     result.readings = processor.readings;
     result.results = processor.latestResults;
+    result.target = options.target;
+    if (options.target)
+        result.verdict = options.target->judge (result.readings, result.standard);
     return juce::Result::ok();
 }

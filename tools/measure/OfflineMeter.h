@@ -9,6 +9,7 @@
 #include <juce_audio_formats/juce_audio_formats.h>
 
 #include <functional>
+#include <optional>
 
 // Runs one input through a Tarn51AudioProcessor set offline, block by block, and keeps what
 // the processor read. Only one block of audio is held at any time, so memory does not grow
@@ -27,6 +28,11 @@ public:
         float shortTermThreshold = -10.0f;
         MeterReadings readings;
         LoudnessResults results;
+        // With a delivery target: the target and its verdict on the readings.
+        std::optional<DeliveryTarget> target;
+        DeliveryTarget::Verdict verdict;
+
+        bool failedTarget() const { return target && !verdict.passed(); }
     };
 
     // Called now and then with the proportion of the input measured so far.
