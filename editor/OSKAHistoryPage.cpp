@@ -8,13 +8,6 @@ namespace
 {
 constexpr int bucketRoom = juce::jmax (LoudnessHistory::recentCapacity, LoudnessHistory::overviewCapacity);
 
-// The legend under the plot: a colour sample and its name.
-struct LegendEntry
-{
-    juce::Colour colour;
-    const char* name;
-    float sampleHeight;
-};
 } // namespace
 
 OSKAHistoryPage::OSKAHistoryPage (const LoudnessHistory& h)
@@ -158,24 +151,6 @@ void OSKAHistoryPage::paint (juce::Graphics& g)
     g.fillAll (juce::Colours::black);
     OSKAHistoryPlot::draw (g, plotBounds(), series, settings);
 
-    using Editor = RiroruduLoudnessAudioProcessorEditor;
-    const LegendEntry legend[] = {{Editor::accentBlue, "Short term", 2.0f},
-                                  {Editor::lightGrey.withAlpha (0.5f), "Momentary", 2.0f},
-                                  {Editor::okGreen, "Integrated", 2.0f},
-                                  {Editor::alarmRed, "TP over", 6.0f}};
-    const juce::Font font (11.0f);
-    g.setFont (font);
-    auto x = (float)plotBounds().getX() + OSKAHistoryPlot::levelAxisWidth;
-    const auto y = (float)plotBounds().getBottom() + 12.0f;
-
-    for (const auto& entry : legend)
-    {
-        g.setColour (entry.colour);
-        g.fillRect (juce::Rectangle<float> (x, y - entry.sampleHeight * 0.5f, 10.0f, entry.sampleHeight));
-        g.setColour (juce::Colours::white);
-        const auto width = font.getStringWidthFloat (entry.name);
-        g.drawText (entry.name, juce::Rectangle<float> (x + 13.0f, y - 7.0f, width + 2.0f, 14.0f),
-                    juce::Justification::centredLeft, false);
-        x += 13.0f + width + 12.0f;
-    }
+    OSKAHistoryPlot::drawLegend (g, (float)(plotBounds().getX() + OSKAHistoryPlot::levelAxisWidth),
+                                 (float)plotBounds().getBottom() + 12.0f, 11.0f);
 }

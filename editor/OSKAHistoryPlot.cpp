@@ -206,6 +206,37 @@ void drawTimeAxis (juce::Graphics& g, const OSKAHistoryPlot::Series& series,
 }
 } // namespace
 
+void OSKAHistoryPlot::drawLegend (juce::Graphics& g, float x, float y, float fontHeight)
+{
+    struct Entry
+    {
+        juce::Colour colour;
+        const char* name;
+        float sampleHeight;
+    };
+
+    const Entry legend[] = {{shortTermBlue, "Short term", 2.0f},
+                            {labelGrey.withAlpha (0.5f), "Momentary", 2.0f},
+                            {integratedGreen, "Integrated", 2.0f},
+                            {overRed, "TP over", 6.0f}};
+    const juce::Font font (fontHeight);
+    g.setFont (font);
+
+    for (const auto& entry : legend)
+    {
+        g.setColour (entry.colour);
+        g.fillRect (
+            juce::Rectangle<float> (x, y - entry.sampleHeight * 0.5f, fontHeight, entry.sampleHeight));
+        g.setColour (juce::Colours::white);
+        const auto width = font.getStringWidthFloat (entry.name);
+        g.drawText (entry.name,
+                    juce::Rectangle<float> (x + fontHeight * 1.2f, y - fontHeight * 0.65f, width + 2.0f,
+                                            fontHeight * 1.3f),
+                    juce::Justification::centredLeft, false);
+        x += fontHeight * 2.3f + width;
+    }
+}
+
 double OSKAHistoryPlot::timeTickInterval (double seconds, int pixels, int minimumGap) noexcept
 {
     static constexpr double steps[] = {1.0,    2.0,    5.0,     10.0,    15.0,    30.0,

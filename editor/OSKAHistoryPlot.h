@@ -49,6 +49,10 @@ public:
     static juce::Rectangle<int> draw (juce::Graphics& g, juce::Rectangle<int> bounds, const Series& series,
                                       const Settings& settings);
 
+    // The names of the curves and marks with a sample of each, in a row whose left end and
+    // middle height are x and y.
+    static void drawLegend (juce::Graphics& g, float x, float y, float fontHeight);
+
     // A time axis step of whole seconds or minutes that leaves labels at least minimumGap
     // pixels apart on an axis of `seconds` over `pixels`.
     static double timeTickInterval (double seconds, int pixels, int minimumGap) noexcept;

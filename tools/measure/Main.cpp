@@ -3,6 +3,7 @@
 #include "MeasureJob.h"
 #include "MeasureOptions.h"
 #include "MeasurementOutput.h"
+#include "TimelinePlot.h"
 
 #include "report/LoudnessReport.h"
 
@@ -118,26 +119,45 @@ private:
     int width = 0;
 };
 
-// Names the report of each input when --report names a folder; a name that two inputs would
-// share gets a number, so that no report overwrites another of the same run.
-class ReportNames
+// Names the file an output option writes for each input: the named file itself for one input,
+// NAME.extension in the named folder for several (or when it names a folder). A name that two
+// inputs would share gets a number, so that no file overwrites another of the same run.
+class OutputNames
 {
 public:
-    juce::File next (const juce::File& folder, const juce::String& inputName)
+    OutputNames (const juce::String& path, size_t numInputs, const char* fileExtension,
+                 const char* fallbackStem)
+        : extension (fileExtension), fallback (fallbackStem)
     {
+        if (path.isEmpty())
+            return;
+
+        target = juce::File::getCurrentWorkingDirectory().getChildFile (path);
+        intoFolder = numInputs > 1 || target.isDirectory();
+    }
+
+    // No file when the option was not given.
+    juce::File next (const juce::String& inputName)
+    {
+        if (!intoFolder)
+            return target;
+
         auto stem = juce::File::createLegalFileName (juce::File (inputName).getFileNameWithoutExtension());
         if (stem.isEmpty())
-            stem = "report";
+            stem = fallback;
 
         auto name = stem;
         for (int n = 2; used.count (name.toLowerCase()) != 0; ++n)
             name = stem + "-" + juce::String (n);
 
         used[name.toLowerCase()] = true;
-        return folder.getChildFile (name + ".txt");
+        return target.getChildFile (name + extension);
     }
 
 private:
+    juce::File target;
+    bool intoFolder = false;
+    juce::String extension, fallback;
     std::map<juce::String, bool> used;
 };
 } // namespace
@@ -166,23 +186,22 @@ int main (int argc, char* argv[])
 
     juce::ScopedJuceInitialiser_GUI juce;
 
-    const auto inputs = MeasureJob::listInputs (options);
+    auto inputs = MeasureJob::listInputs (options);
     const auto jobs = options.jobs > 0 ? options.jobs : juce::SystemStats::getNumCpus();
     const auto here = juce::File::getCurrentWorkingDirectory();
 
-    // One input writes the report to the named file; several fill the named folder.
-    juce::File reportTarget;
-    bool reportIntoFolder = false;
-    if (options.reportPath.isNotEmpty())
-    {
-        reportTarget = here.getChildFile (options.reportPath);
-        reportIntoFolder = inputs.size() > 1 || reportTarget.isDirectory();
-    }
+    // One input writes each output to the named file; several fill the named folder.
+    OutputNames reportNames (options.reportPath, inputs.size(), ".txt", "report");
+    OutputNames plotNames (options.plotPath, inputs.size(), ".png", "plot");
+
+    // The timelines are written while the inputs are measured, so their names come first.
+    OutputNames timelineNames (options.timelinePath, inputs.size(), ".csv", "timeline");
+    for (auto& input : inputs)
+        input.timeline = timelineNames.next (input.name);
 
     const bool withTarget = options.target.has_value();
     auto summary = MeasurementOutput::summaryHeader (withTarget);
 
-    ReportNames reportNames;
     bool allMeasured = true;
     bool anyFailedTarget = false;
     bool first = true;
@@ -224,19 +243,25 @@ int main (int argc, char* argv[])
                 anyFailedTarget = anyFailedTarget || measurement.failedTarget();
                 summary << MeasurementOutput::summaryRow (input, measurement, withTarget);
 
-                if (reportTarget != juce::File())
+                const auto failed = [&input, &allMeasured] (const char* what, const juce::Result& written)
                 {
-                    const auto file =
-                        reportIntoFolder ? reportNames.next (reportTarget, input) : reportTarget;
-                    const auto written =
-                        LoudnessReport::writeFile (file, MeasurementOutput::report (measurement));
-
                     if (written.failed())
                     {
-                        printError (input + ": report not written: " + written.getErrorMessage());
+                        printError (input + ": " + what + " not written: " + written.getErrorMessage());
                         allMeasured = false;
                     }
-                }
+                };
+
+                failed ("timeline", outcome.timelineWritten);
+
+                if (const auto file = reportNames.next (input); file != juce::File())
+                    failed ("report",
+                            LoudnessReport::writeFile (file, MeasurementOutput::report (measurement)));
+
+                if (const auto file = plotNames.next (input); file != juce::File())
+                    failed ("plot", TimelinePlot::write (file, TimelinePlot::render (input, measurement,
+                                                                                     options.plotWidth,
+                                                                                     options.plotHeight)));
             });
     }
 

@@ -41,7 +41,7 @@ juce::String OfflineMeter::supportedRatesText()
 
 juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const InputLayout& layout,
                                     const MeasureOptions& options, const Progress& progress,
-                                    Measurement& result)
+                                    Measurement& result, const StepSink& steps)
 {
     const auto sampleRate = reader.sampleRate;
     const auto blockSize = options.blockSize;
@@ -91,6 +91,25 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
     for (auto channel : layout.blockChannels)
         destinations.push_back (channel >= 0 ? block.getWritePointer (channel) : nullptr);
 
+    // The steps a block completed, handed on after it. A block brings far fewer steps than the
+    // history holds at full resolution, so none is missed.
+    std::vector<LoudnessHistory::Step> newSteps;
+    std::int64_t stepsTaken = 0;
+    if (steps != nullptr)
+        newSteps.resize (LoudnessHistory::recentCapacity);
+
+    const auto takeSteps = [&]
+    {
+        int count = 0;
+        const auto first =
+            processor.loudnessHistory.copyRecent (stepsTaken, newSteps.data(), (int)newSteps.size(), count);
+
+        for (int i = 0; i < count; ++i)
+            steps (first + i, newSteps[(size_t)i]);
+
+        stepsTaken = first + count;
+    };
+
     const auto length = std::max<juce::int64> (0, reader.lengthInSamples);
     auto lastProgress = juce::Time::getMillisecondCounter();
     juce::Result outcome = juce::Result::ok();
@@ -110,6 +129,9 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
         juce::AudioBuffer<float> audio (block.getArrayOfWritePointers(), blockChannels, n);
         playHead.setPosition (position);
         processor.processBlock (audio, midi);
+
+        if (steps != nullptr)
+            takeSteps();
 
         if (progress != nullptr && juce::Time::getMillisecondCounter() - lastProgress >= 200)
         {
@@ -133,6 +155,15 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
     result.shortTermThreshold = valueOf (processor, "STL Threshold");
     result.readings = processor.readings;
     result.results = processor.latestResults;
+    result.truePeakLimit = valueOf (processor, "TruePeak Max Level");
+
+    if (options.plotPath.isNotEmpty())
+    {
+        result.overview.resize (LoudnessHistory::overviewCapacity);
+        result.overviewShape = processor.loudnessHistory.copyOverview (result.overview.data());
+        result.overview.resize ((size_t)result.overviewShape.numBuckets);
+    }
+
     result.target = options.target;
     if (options.target)
         result.verdict = options.target->judge (result.readings, result.standard);
