@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/LoudnessHistory.h"
+#include "engine/TruePeakSteps.h"
 #include "support/AllocationCounter.h"
 
 #include <cmath>
@@ -200,4 +201,33 @@ TEST (LoudnessHistory, ResetEmptiesItAndTheNextStepIsTheFirst)
     ASSERT_EQ (buckets.size(), 1u);
     EXPECT_EQ (shape.stepsPerBucket, 1);
     EXPECT_EQ (buckets[0].shortTermMax, -19.0f);
+}
+
+// The peak of each step comes from exactly its samples, however the blocks cut across steps,
+// and the count starts again when the queues are emptied.
+TEST (TruePeakSteps, EachStepTakesTheLargestMagnitudeOfItsOwnSamples)
+{
+    TruePeakSteps peaks;
+    peaks.prepare (100);
+
+    juce::AudioSampleBuffer magnitudes (6, 1000);
+    magnitudes.clear();
+    magnitudes.setSample (2, 150, 0.5f);  // step 1, channel C: -6.0 dB
+    magnitudes.setSample (5, 299, 1.0f);  // last sample of step 2: 0.0 dB
+    magnitudes.setSample (0, 300, 0.25f); // first of step 3: -12.0 dB
+
+    for (auto [start, n] : {std::pair<int, int>{0, 37}, {37, 200}, {237, 1}, {238, 500}, {738, 262}})
+        peaks.add (magnitudes, start, n);
+
+    const float expected[] = {-std::numeric_limits<float>::infinity(), -6.0f, 0.0f, -12.0f};
+
+    for (int step = 0; step < 4; ++step)
+        EXPECT_EQ (peaks.peakOfStep (step), expected[step]) << step;
+
+    EXPECT_TRUE (std::isnan (peaks.peakOfStep (10))); // not complete
+
+    peaks.restart();
+    EXPECT_TRUE (std::isnan (peaks.peakOfStep (0)));
+    peaks.add (magnitudes, 250, 100);
+    EXPECT_EQ (peaks.peakOfStep (0), 0.0f);
 }
