@@ -697,6 +697,12 @@ void RiroruduLoudnessAudioProcessorEditor::timerCallback()
 
     integratedValue.setText (ReadoutText::value (shown.integrated, {}), juce::dontSendNotification);
     rangeValue.setText (ReadoutText::value (shown.loudnessRange, {}), juce::dontSendNotification);
+
+    // The range is dimmed until a minute has been measured: it is still settling.
+    const auto rangeColour =
+        MeterReadings::isRangeStable (shown.measuredSamples, sampleRate) ? white : midGrey;
+    rangeReadout.setColour (juce::Label::textColourId, rangeColour);
+    rangeValue.setColour (juce::Label::textColourId, rangeColour);
     maxShortTermValue.setText (ReadoutText::value (shown.maxShortTerm, {}), juce::dontSendNotification);
     maxMomentaryValue.setText (ReadoutText::value (shown.maxMomentary, {}), juce::dontSendNotification);
     maxTruePeakValue.setText (ReadoutText::value (shown.maxTruePeak, {}), juce::dontSendNotification);

@@ -120,9 +120,21 @@ void OSKALoudnessModule::allocateWindows()
     const auto rate = static_cast<float> (sampleRate);
     momentaryLength = static_cast<int> (std::floor (rate * 0.4f));
     shortTermLength = static_cast<int> (std::floor (rate * 3.0f));
+    momentaryHop = juce::jmax (
+        1, static_cast<int> (std::floor ((1.0f - momentaryOverlap) * static_cast<float> (momentaryLength))));
 
-    momentaryFifo = std::make_unique<OverlapFifo> (windowsPerQueue * momentaryLength, momentaryOverlap);
-    shortTermFifo = std::make_unique<OverlapFifo> (windowsPerQueue * shortTermLength, shortTermOverlap);
+    // Both queues hold whole hops, so that a read position tells where on the 100 ms grid a
+    // window starts, and, where the 10 ms steps have a whole length, the squares are summed in
+    // stretches of one step: every window then starts and ends on a stretch boundary.
+    const auto wholeHops = [this] (int samples)
+    { return (samples + momentaryHop - 1) / momentaryHop * momentaryHop; };
+    const int momentaryCapacity = wholeHops (windowsPerQueue * momentaryLength);
+    const int shortTermCapacity = wholeHops (windowsPerQueue * shortTermLength);
+    const int chunk =
+        momentaryHop % stepsPerHop == 0 ? momentaryHop / stepsPerHop : OverlapFifo::defaultChunkLength;
+
+    momentaryFifo = std::make_unique<OverlapFifo> (momentaryCapacity, momentaryOverlap, chunk);
+    shortTermFifo = std::make_unique<OverlapFifo> (shortTermCapacity, shortTermOverlap, chunk);
 
     momentaryBlock = std::make_unique<juce::AudioSampleBuffer> (numChannels, momentaryLength);
     shortTermBlock = std::make_unique<juce::AudioSampleBuffer> (numChannels, shortTermLength);
@@ -227,50 +239,106 @@ float OSKALoudnessModule::loudnessFromSums (const double* sums, int length) cons
     return LoudnessHistogram::roundToTenth (loudness);
 }
 
-float OSKALoudnessModule::evaluateWindow (OverlapFifo& fifo, int length) const noexcept
+float OSKALoudnessModule::evaluateWindow (OverlapFifo& fifo, int length, int hop) const noexcept
 {
     double sums[numChannels];
-    const int summed = fifo.readWindowPower (sums, length);
+    const int summed = fifo.readWindowPower (sums, length, hop);
     return loudnessFromSums (sums, summed);
+}
+
+int OSKALoudnessModule::stepLengthAt (int phase) const noexcept
+{
+    // Step i of the hop starts at floor (i * hop / 10); a phase between two starts (after a
+    // reset that crossed a read) goes on to the next start.
+    for (int i = 1; i <= stepsPerHop; ++i)
+    {
+        const int boundary = static_cast<int> (static_cast<juce::int64> (i) * momentaryHop / stepsPerHop);
+
+        if (boundary > phase)
+            return boundary - phase;
+    }
+
+    return juce::jmax (1, momentaryHop - phase);
+}
+
+bool OSKALoudnessModule::windowReady() const noexcept
+{
+    if (momentaryFifo == nullptr || shortTermFifo == nullptr)
+        return false;
+
+    return momentaryFifo->numReady() >= momentaryLength || shortTermFifo->numReady() >= shortTermLength;
 }
 
 void OSKALoudnessModule::computeBlocks() noexcept
 {
     newMomentary.store (false, relaxed);
     newShortTerm.store (false, relaxed);
+    newMomentaryStep.store (false, relaxed);
 
     if (momentaryFifo == nullptr || shortTermFifo == nullptr)
         return;
 
     const bool isMeasuring = measuring.load (relaxed) != 0;
 
-    if (momentaryFifo->numReady() >= momentaryLength)
+    // Momentary: a window on every 10 ms step, for the maximum; the windows on the 100 ms
+    // grid are the gating blocks that are shown, counted and integrated.
+    float largest = LoudnessHistogram::floorLevel;
+    int steps = 0;
+    bool counted = false;
+
+    for (; steps < maxMomentaryStepsPerSlice && momentaryFifo->numReady() >= momentaryLength; ++steps)
     {
+        const int phase = momentaryFifo->readPosition() % momentaryHop;
+        const float value = evaluateWindow (*momentaryFifo, momentaryLength, stepLengthAt (phase));
+        largest = juce::jmax (largest, value);
+
+        if (phase != 0)
+            continue;
+
         newMomentary.store (true, relaxed);
-        const float value = evaluateWindow (*momentaryFifo, momentaryLength);
         results.momentary.store (value, relaxed);
 
         if (isMeasuring)
         {
             momentaryHistogram.add (value);
-            results.integrated.store (momentaryHistogram.integratedLoudness(), relaxed);
+            counted = true;
         }
     }
 
-    if (shortTermFifo->numReady() >= shortTermLength)
+    // The statistics of the histograms as they stand after the slice's last value.
+    if (counted)
+        results.integrated.store (momentaryHistogram.integratedLoudness(), relaxed);
+
+    if (steps > 0)
     {
+        sliceMaxMomentary.store (largest, relaxed);
+        newMomentaryStep.store (true, relaxed);
+    }
+
+    largest = LoudnessHistogram::floorLevel;
+    counted = false;
+
+    for (int i = 0; i < maxShortTermWindowsPerSlice && shortTermFifo->numReady() >= shortTermLength; ++i)
+    {
+        const float value = evaluateWindow (*shortTermFifo, shortTermLength, momentaryHop);
+        largest = juce::jmax (largest, value);
         newShortTerm.store (true, relaxed);
-        const float value = evaluateWindow (*shortTermFifo, shortTermLength);
         results.shortTerm.store (value, relaxed);
+        sliceMaxShortTerm.store (largest, relaxed);
 
         if (isMeasuring)
         {
             shortTermHistogram.add (value);
-            const auto range = shortTermHistogram.computeRange();
-            results.loudnessRange.store (range.range, relaxed);
-            results.rangeLow.store (range.lower, relaxed);
-            results.rangeHigh.store (range.upper, relaxed);
+            counted = true;
         }
+    }
+
+    if (counted)
+    {
+        const auto range = shortTermHistogram.computeRange();
+        results.loudnessRange.store (range.range, relaxed);
+        results.rangeLow.store (range.lower, relaxed);
+        results.rangeHigh.store (range.upper, relaxed);
     }
 }
 

@@ -17,8 +17,13 @@
 //   queues it; reads the results, the new-value flags and the histograms' hit counts;
 //   sets measuring (emptying the queues and filters on a change, see setMeasuring) and
 //   the gated flags.
-// - loudness thread: useTimeSlice() -> computeBlocks() turns at most one full window of
-//   each length into a new value and updates the statistics.
+// - loudness thread: useTimeSlice() -> computeBlocks() turns every window that is ready (up
+//   to a bound per slice) into new values and updates the statistics.
+//
+// Both kinds of value come every 100 ms (the momentary hop): the momentary ones are the
+// gating blocks, the short-term ones feed the loudness range. Between two gating blocks the
+// momentary queue steps on in tenths of the hop, so that the largest momentary loudness is
+// found on a grid of 10 ms, where a 0.4 s burst cannot fall between two windows.
 // - message thread: updateFilterCoefficients() and allocateWindows() on a rate change
 //   (never while a time slice runs), resetMeasurement(), copyTo() of a histogram.
 // Values shared without a lock are relaxed atomics; readers accept a mixture of the old
@@ -32,6 +37,12 @@ public:
     static constexpr float momentaryOverlap = 0.75f;
     static constexpr float shortTermOverlap = 0.8f;
     static constexpr int windowsPerQueue = 4;
+    // Steps of the momentary maxima per momentary hop: 10 ms at every rate.
+    static constexpr int stepsPerHop = 10;
+    // Windows one time slice takes at most; real time brings 5 momentary steps and one short-
+    // term window per 50 ms slice, so a slice that comes late catches up within a few slices.
+    static constexpr int maxMomentaryStepsPerSlice = 20 * stepsPerHop;
+    static constexpr int maxShortTermWindowsPerSlice = 20;
 
     // The six shared results, written on the loudness thread and by resetMeasurement().
     struct SharedResults
@@ -62,11 +73,15 @@ public:
     // Sets the state values of all twelve filters to 0.
     void resetFilters() noexcept;
 
-    // Evaluates at most one momentary and one short-term window, whichever is full, and
-    // updates results, flags and (while measuring) histograms. Cheap when nothing is
-    // ready, so it may be called back to back, e.g. by offline rendering on the audio
-    // thread while the module is not a client of the loudness thread.
+    // Evaluates the windows that are ready (at most maxMomentaryStepsPerSlice momentary steps
+    // and maxShortTermWindowsPerSlice short-term windows) and updates results, flags, the
+    // maxima of the slice and (while measuring) histograms. Cheap when nothing is ready, so
+    // it may be called back to back, e.g. by offline rendering on the audio thread while the
+    // module is not a client of the loudness thread.
     void computeBlocks() noexcept;
+
+    // Whether a window of either kind is waiting to be evaluated.
+    bool windowReady() const noexcept;
 
     // Loudness in LUFS of the first `length` samples of window: the weighted sum of the
     // channels' mean squares, clamped to -70..0 and rounded to 0.1.
@@ -102,6 +117,8 @@ public:
     // Samples per window: 400 ms and 3 s, worked out in single precision.
     int momentaryLength = 0;
     int shortTermLength = 0;
+    // Samples between two values of either kind: a quarter of the momentary window (100 ms).
+    int momentaryHop = 0;
 
     // Window queues, four windows each; none until allocateWindows().
     std::unique_ptr<OverlapFifo> momentaryFifo;
@@ -119,10 +136,21 @@ public:
     // Raised by a time slice that produced a new value of that kind, lowered by the next.
     std::atomic<bool> newMomentary{false};
     std::atomic<bool> newShortTerm{false};
+    // Raised by a time slice that evaluated any momentary step (on the 10 ms grid), with the
+    // largest of them in sliceMaxMomentary; sliceMaxShortTerm is the largest short-term value
+    // of a slice that raised newShortTerm. A slice may produce several values of a kind while
+    // the processor sees only the last one in results.
+    std::atomic<bool> newMomentaryStep{false};
+    std::atomic<float> sliceMaxMomentary{LoudnessHistogram::floorLevel};
+    std::atomic<float> sliceMaxShortTerm{LoudnessHistogram::floorLevel};
 
 private:
-    // Takes the oldest window of `length` samples from the queue and gives its loudness.
-    float evaluateWindow (OverlapFifo& fifo, int length) const noexcept;
+    // Takes the oldest window of `length` samples from the queue, consumes `hop` samples and
+    // gives the window's loudness.
+    float evaluateWindow (OverlapFifo& fifo, int length, int hop) const noexcept;
+
+    // Samples from a read position (phase within the hop) to the next 10 ms step.
+    int stepLengthAt (int phase) const noexcept;
 
     float channelWeights[numChannels] = {1.0f, 1.0f, 1.0f, 0.0f, 1.41f, 1.41f};
 

@@ -1,5 +1,6 @@
 #include "engine/OverlapFifo.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -7,13 +8,16 @@ namespace
 constexpr auto relaxed = std::memory_order_relaxed;
 }
 
-OverlapFifo::OverlapFifo (int capacityToUse, float overlapToUse)
-    : fifo (capacityToUse), capacity (juce::jmax (1, capacityToUse)),
+OverlapFifo::OverlapFifo (int capacityToUse, float overlapToUse, int chunkLengthToUse)
+    : chunkLength (juce::jmax (1, chunkLengthToUse)), fifo (capacityToUse),
+      capacity (juce::jmax (1, capacityToUse)),
       storage (new std::atomic<float>[static_cast<size_t> (numChannels * capacity)]),
       numChunks ((capacity + chunkLength - 1) / chunkLength),
       chunkSums (new std::atomic<double>[static_cast<size_t> (numChannels * numChunks)]),
-      overlap (overlapToUse)
+      pendingSamples (new float[static_cast<size_t> (numChannels * chunkLength)]()), overlap (overlapToUse)
 {
+    std::fill (std::begin (pendingEnd), std::end (pendingEnd), -1);
+
     for (int i = 0; i < numChannels * capacity; ++i)
         storage[static_cast<size_t> (i)].store (0.0f, relaxed);
 
@@ -120,23 +124,42 @@ double OverlapFifo::sumOfSquaresQueued (int channel, int start, int n) const noe
 void OverlapFifo::updateChunkSums (int channel, const float* source, int start, int n) noexcept
 {
     auto* sums = channelChunkSums (channel);
+    float* gathered = pendingSamples.get() + channel * chunkLength;
     const int end = start + n;
 
     for (int chunkStart = (start / chunkLength) * chunkLength; chunkStart < end; chunkStart += chunkLength)
     {
         const int chunkEnd = juce::jmin (chunkStart + chunkLength, capacity);
+        const int from = juce::jmax (chunkStart, start);
+        const int to = juce::jmin (chunkEnd, end);
 
-        if (chunkEnd > end)
-            break; // completed by a later write
+        if (from == chunkStart && to == chunkEnd)
+        {
+            sums[chunkStart / chunkLength].store (
+                source != nullptr ? sumOfSquares (source + (from - start), to - from) : 0.0, relaxed);
+            continue;
+        }
 
-        double sum = 0.0;
+        // A chunk split between writes is gathered in one piece and summed like any other, so
+        // its sum is the same however the audio was split. What an earlier write left is
+        // normally still gathered; after a reset or a skipped write it comes from the queue.
+        if (from > chunkStart && pendingEnd[channel] != from)
+            copyQueued (channel, chunkStart, from - chunkStart, gathered);
 
-        if (chunkStart < start) // begun by an earlier write
-            sum = sumOfSquaresQueued (channel, chunkStart, chunkEnd - chunkStart);
-        else if (source != nullptr)
-            sum = sumOfSquares (source + (chunkStart - start), chunkEnd - chunkStart);
+        if (source != nullptr)
+            std::copy (source + (from - start), source + (to - start), gathered + (from - chunkStart));
+        else
+            std::fill (gathered + (from - chunkStart), gathered + (to - chunkStart), 0.0f);
 
-        sums[chunkStart / chunkLength].store (sum, relaxed);
+        if (to == chunkEnd)
+        {
+            sums[chunkStart / chunkLength].store (sumOfSquares (gathered, chunkEnd - chunkStart), relaxed);
+            pendingEnd[channel] = -1;
+        }
+        else
+        {
+            pendingEnd[channel] = to; // completed by a later write
+        }
     }
 }
 
@@ -185,6 +208,19 @@ void OverlapFifo::copyQueued (int channel, int start, int n, float* destination)
 
 int OverlapFifo::readWindowPower (double* sumsOut, int length) noexcept
 {
+    return readWindowPower (sumsOut, length, -1);
+}
+
+int OverlapFifo::readPosition() const noexcept
+{
+    // Asked for one sample: a read of none reports position 0 wherever the queue stands.
+    int start1 = 0, size1 = 0, start2 = 0, size2 = 0;
+    fifo.prepareToRead (1, start1, size1, start2, size2);
+    return start1;
+}
+
+int OverlapFifo::readWindowPower (double* sumsOut, int length, int hop) noexcept
+{
     int start1 = 0, size1 = 0, start2 = 0, size2 = 0;
     fifo.prepareToRead (length, start1, size1, start2, size2);
 
@@ -202,7 +238,7 @@ int OverlapFifo::readWindowPower (double* sumsOut, int length) noexcept
     }
 
     const int summed = size1 + size2;
-    fifo.finishedRead (hopFor (summed));
+    fifo.finishedRead (hop < 0 ? hopFor (summed) : juce::jmin (hop, summed));
     return summed;
 }
 

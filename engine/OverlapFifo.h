@@ -26,7 +26,9 @@ class OverlapFifo
 public:
     static constexpr int numChannels = 6;
 
-    OverlapFifo (int capacity, float overlap);
+    // chunkLength: samples per stretch whose squares are summed once (see above). A window
+    // that starts and ends on stretch boundaries is summed from the stretches alone.
+    OverlapFifo (int capacity, float overlap, int chunkLength = defaultChunkLength);
 
     // Appends as much of source as fits; the rest is dropped.
     void write (const juce::AudioSampleBuffer& source) noexcept;
@@ -45,6 +47,12 @@ public:
     // Copying a window out before summing it would move each sample several times more.
     int readWindowPower (double* sumsOut, int length) noexcept;
 
+    // The same, consuming `hop` samples (at most the window) instead of the overlap's hop.
+    int readWindowPower (double* sumsOut, int length, int hop) noexcept;
+
+    // Where the next window starts in the storage (0 after a reset); 0 while the queue is empty.
+    int readPosition() const noexcept;
+
     // Sum of the squares of n samples, as described above.
     static double sumOfSquares (const float* samples, int n) noexcept;
 
@@ -53,15 +61,18 @@ public:
 
     int getCapacity() const noexcept { return fifo.getTotalSize(); }
     float getOverlap() const noexcept { return overlap; }
+    int getChunkLength() const noexcept { return chunkLength; }
+
+    static constexpr int defaultChunkLength = 64;
 
 private:
     int hopFor (int windowLength) const noexcept;
 
     // Samples per chunk; the last chunk of the storage may be shorter.
-    static constexpr int chunkLength = 64;
+    const int chunkLength;
 
     // Stores the squares' sums of the chunks that samples [start, start + n) of one channel
-    // complete; source holds those n samples, already stored.
+    // complete; source holds those n samples, already stored (nullptr: silence).
     void updateChunkSums (int channel, const float* source, int start, int n) noexcept;
 
     // Sum of squares of queued samples [start, start + n) of one channel, from chunk sums
@@ -90,6 +101,10 @@ private:
     std::unique_ptr<std::atomic<float>[]> storage; // numChannels x capacity samples
     int numChunks;
     std::unique_ptr<std::atomic<double>[]> chunkSums; // numChannels x numChunks
+    // Writer only: the samples of each channel's chunk that the last write left unfinished,
+    // gathered from the writer's own source, and where that write ended (-1: none pending).
+    std::unique_ptr<float[]> pendingSamples; // numChannels x chunkLength
+    int pendingEnd[numChannels];
     float overlap;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OverlapFifo)

@@ -48,4 +48,13 @@ struct MeterReadings
     // Momentary and short-term values at or above their hit thresholds.
     RelaxedAtomic<std::int32_t> momentaryHits{0};
     RelaxedAtomic<std::int32_t> shortTermHits{0};
+
+    // Measuring time after which the loudness range counts as settled: before it, too few
+    // short-term values lie behind it to say much about a programme.
+    static constexpr double stableRangeSeconds = 60.0;
+
+    static bool isRangeStable (double samplesMeasured, double sampleRate) noexcept
+    {
+        return sampleRate > 0.0 && samplesMeasured >= stableRangeSeconds * sampleRate;
+    }
 };

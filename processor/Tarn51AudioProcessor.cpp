@@ -327,6 +327,14 @@ void Tarn51AudioProcessor::measureInRealTime (int numSamples)
 
     // The flags stay raised until the next time slice, so the blocks in between repeat
     // these steps with the same values.
+    takeNewValues();
+}
+
+void Tarn51AudioProcessor::takeNewValues()
+{
+    if (loudnessModule.newMomentaryStep.load (relaxed))
+        takeMomentaryMaximum();
+
     if (loudnessModule.newMomentary.load (relaxed))
         takeMomentary();
 
@@ -366,23 +374,11 @@ void Tarn51AudioProcessor::measureOffline (int numSamples)
 
 void Tarn51AudioProcessor::evaluateReadyWindows (int maximumWindows)
 {
-    const auto& momentaryFifo = *loudnessModule.momentaryFifo;
-    const auto& shortTermFifo = *loudnessModule.shortTermFifo;
-
-    for (int i = 0; i < maximumWindows; ++i)
+    for (int i = 0; i < maximumWindows && loudnessModule.windowReady(); ++i)
     {
-        if (momentaryFifo.numReady() < loudnessModule.momentaryLength &&
-            shortTermFifo.numReady() < loudnessModule.shortTermLength)
-            break;
-
         loudnessModule.computeBlocks();
         latestResults = loudnessModule.getResults();
-
-        if (loudnessModule.newMomentary.load (relaxed))
-            takeMomentary();
-
-        if (loudnessModule.newShortTerm.load (relaxed))
-            takeShortTerm();
+        takeNewValues();
     }
 }
 
@@ -392,13 +388,6 @@ void Tarn51AudioProcessor::takeMomentary()
     readings.momentary = m;
     readings.momentaryPosition = (float)loudnessScale.positionOf (m);
 
-    // Equal values keep the time of the first.
-    if (m > readings.maxMomentary)
-    {
-        readings.maxMomentary = m;
-        readings.maxMomentaryTime = positionInfo.timeInSeconds;
-    }
-
     setParameterAndNotifyHost (indices.momentaryOutput,
                                (float)juce::jlimit (0.0, 1.0, automationScale.positionOf (m)));
 
@@ -407,14 +396,30 @@ void Tarn51AudioProcessor::takeMomentary()
         loudnessModule.momentaryHistogram.countAtOrAbove (valueOf (indices.momentaryThreshold));
 }
 
+void Tarn51AudioProcessor::takeMomentaryMaximum()
+{
+    // The largest window of the slice's 10 ms steps, which include its gating blocks. Equal
+    // values keep the time of the first.
+    const float m = loudnessModule.sliceMaxMomentary.load (relaxed);
+
+    if (m > readings.maxMomentary)
+    {
+        readings.maxMomentary = m;
+        readings.maxMomentaryTime = positionInfo.timeInSeconds;
+    }
+}
+
 void Tarn51AudioProcessor::takeShortTerm()
 {
     const float s = latestResults.shortTerm;
     readings.shortTerm = s;
 
-    if (s > readings.maxShortTerm)
+    // A slice may have produced several values; the largest counts for the maximum.
+    const float largest = juce::jmax (s, loudnessModule.sliceMaxShortTerm.load (relaxed));
+
+    if (largest > readings.maxShortTerm)
     {
-        readings.maxShortTerm = s;
+        readings.maxShortTerm = largest;
         readings.maxShortTermTime = positionInfo.timeInSeconds;
     }
 

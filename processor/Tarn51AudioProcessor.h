@@ -180,6 +180,10 @@ private:
     void measureInRealTime (int numSamples);
     void measureOffline (int numSamples);
     void evaluateReadyWindows (int maximumWindows);
+    // Takes what the last time slice (or offline evaluation) produced: the momentary maximum
+    // of its 10 ms steps, its last momentary and short-term values.
+    void takeNewValues();
+    void takeMomentaryMaximum();
     void takeMomentary();
     void takeShortTerm();
     void measureTruePeak (int numSamples);

@@ -123,6 +123,24 @@ TEST (EditorRefresh, ElapsedTimeCountsFramesAtTheHostRateOrThirty)
     EXPECT_EQ (f.probe->elapsedTime().getText(), "01:02:05:00");
 }
 
+TEST (EditorRefresh, TheLoudnessRangeIsDimmedUntilAMinuteHasBeenMeasured)
+{
+    Fixture f;
+    auto& r = f.processor->readings;
+    f.process (TestSignals::silence (rate, 0.01));
+    const auto colourOf = [] (juce::Label& l) { return l.findColour (juce::Label::textColourId); };
+
+    for (const double seconds : {0.0, 59.99, 60.0, 0.0})
+    {
+        r.measuredSamples = seconds * rate;
+        f.tick();
+        const bool stable = seconds >= 60.0;
+        EXPECT_EQ (colourOf (f.probe->rangeReadout()) == colourOf (f.probe->integratedRowCaption()), stable)
+            << seconds;
+        EXPECT_EQ (colourOf (f.probe->rangeValue()), colourOf (f.probe->rangeReadout())) << seconds;
+    }
+}
+
 TEST (EditorRefresh, PositionsOfTheMaximaUseFramesOrMilliseconds)
 {
     Fixture f;

@@ -179,11 +179,7 @@ TEST (Measurement, ThreadedAndDirectTimeSlicesGiveTheSameResults)
     thread.startThread();
     thread.addTimeSliceClient (threaded.get());
 
-    auto windowsPending = [&]
-    {
-        return threaded->momentaryFifo->numReady() >= threaded->momentaryLength ||
-               threaded->shortTermFifo->numReady() >= threaded->shortTermLength;
-    };
+    auto windowsPending = [&] { return threaded->windowReady(); };
 
     for (int start = 0; start < programme.getNumSamples(); start += hop)
     {
@@ -239,8 +235,7 @@ TEST (Measurement, BackToBackTimeSlicesDrainWhatOfflineRenderingQueued)
         EngineDriver::feedBlock (*large, programme, start,
                                  juce::jmin (block, programme.getNumSamples() - start));
 
-        while (large->momentaryFifo->numReady() >= large->momentaryLength ||
-               large->shortTermFifo->numReady() >= large->shortTermLength)
+        while (large->windowReady())
             large->computeBlocks();
     }
 

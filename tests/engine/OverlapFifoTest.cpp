@@ -199,50 +199,57 @@ TEST (OverlapFifo, WindowPowerDoesNotDependOnHowTheAudioWasSplitIntoWrites)
 {
     // Offline and real-time measurement write the same audio in different pieces and must
     // read identical values: the sums have to agree to the last bit, not just closely.
-    // 1000 is no multiple of the queue's internal stretches, so windows start anywhere in them.
-    juce::Random random (11);
-    const auto audio = wideRangeNoise (random, 12000);
-
-    OverlapFifo whole (4 * 1000, 0.75f), bySample (4 * 1000, 0.75f), byRandomPieces (4 * 1000, 0.75f);
-    std::vector<std::array<double, 6>> expected;
-
-    auto readAll = [] (OverlapFifo& fifo, std::vector<std::array<double, 6>>& out)
+    // 1000 is no multiple of the default stretch (64), so windows start anywhere in them; with
+    // stretches of 125 every window starts and ends on one, as the meter's 10 ms steps do.
+    for (const int chunk : {OverlapFifo::defaultChunkLength, 125})
     {
-        while (fifo.numReady() >= 1000)
+        juce::Random random (11);
+        const auto audio = wideRangeNoise (random, 12000);
+
+        OverlapFifo whole (4 * 1000, 0.75f, chunk), bySample (4 * 1000, 0.75f, chunk),
+            byRandomPieces (4 * 1000, 0.75f, chunk);
+        std::vector<std::array<double, 6>> expected;
+
+        auto readAll = [] (OverlapFifo& fifo, std::vector<std::array<double, 6>>& out)
         {
-            std::array<double, 6> sums{};
-            fifo.readWindowPower (sums.data(), 1000);
-            out.push_back (sums);
-        }
-    };
+            while (fifo.numReady() >= 1000)
+            {
+                std::array<double, 6> sums{};
+                fifo.readWindowPower (sums.data(), 1000);
+                out.push_back (sums);
+            }
+        };
 
-    for (int start = 0; start < audio.getNumSamples(); start += 2000)
-    {
-        writePart (whole, audio, start, 2000);
-        readAll (whole, expected);
-    }
-
-    for (auto* fifo : {&bySample, &byRandomPieces})
-    {
-        std::vector<std::array<double, 6>> got;
-        int start = 0;
-
-        while (start < audio.getNumSamples())
+        for (int start = 0; start < audio.getNumSamples(); start += 2000)
         {
-            const int length =
-                fifo == &bySample ? 1 : juce::jmin (1 + random.nextInt (150), audio.getNumSamples() - start);
-            writePart (*fifo, audio, start, length);
-            start += length;
-            readAll (*fifo, got);
+            writePart (whole, audio, start, 2000);
+            readAll (whole, expected);
         }
 
-        ASSERT_EQ (got.size(), expected.size());
+        for (auto* fifo : {&bySample, &byRandomPieces})
+        {
+            std::vector<std::array<double, 6>> got;
+            int start = 0;
 
-        for (size_t w = 0; w < got.size(); ++w)
-            for (int c = 0; c < 6; ++c)
-                ASSERT_EQ (got[w][static_cast<size_t> (c)], expected[w][static_cast<size_t> (c)])
-                    << "window " << w << " channel " << c
-                    << (fifo == &bySample ? " (single samples)" : " (random pieces)");
+            while (start < audio.getNumSamples())
+            {
+                const int length = fifo == &bySample
+                                       ? 1
+                                       : juce::jmin (1 + random.nextInt (150), audio.getNumSamples() - start);
+                writePart (*fifo, audio, start, length);
+                start += length;
+                readAll (*fifo, got);
+            }
+
+            ASSERT_EQ (got.size(), expected.size());
+
+            for (size_t w = 0; w < got.size(); ++w)
+                for (int c = 0; c < 6; ++c)
+                    ASSERT_EQ (got[w][static_cast<size_t> (c)], expected[w][static_cast<size_t> (c)])
+                        << "window " << w << " channel " << c
+                        << (fifo == &bySample ? " (single samples)" : " (random pieces)") << " stretch "
+                        << chunk;
+        }
     }
 }
 

@@ -23,12 +23,6 @@ void processOneBlock (Tarn51AudioProcessor& processor, const juce::AudioSampleBu
     if (head != nullptr)
         head->advance (numSamples, processor.currentSampleRate);
 }
-
-bool windowReady (const OSKALoudnessModule& module)
-{
-    return module.momentaryFifo->numReady() >= module.momentaryLength ||
-           module.shortTermFifo->numReady() >= module.shortTermLength;
-}
 } // namespace
 
 void setValue (Tarn51AudioProcessor& processor, const char* name, float value)
@@ -89,11 +83,11 @@ void processWithLoudnessThread (Tarn51AudioProcessor& processor, const juce::Aud
             evaluated = false;
         }
 
-        if (windowReady (module))
+        if (module.windowReady())
         {
             thread.moveToFrontOfQueue (&module);
 
-            for (int waited = 0; windowReady (module); ++waited)
+            for (int waited = 0; module.windowReady(); ++waited)
             {
                 ASSERT_LT (waited, 10000) << "the loudness thread did not take the window";
                 juce::Thread::sleep (1);

@@ -212,7 +212,8 @@ public:
                { o.momentaryThreshold = threshold (option, v); });
 
         value (measurementGroup, "--st-threshold", "LUFS",
-               "override the short-term hit threshold (-30 to -10)",
+               "override the short-term hit threshold (-30 to -10); hits count\n"
+               "momentary and short-term values, ten a second each",
                [&o] (const juce::String& option, const juce::String& v)
                { o.shortTermThreshold = threshold (option, v); });
 

@@ -80,6 +80,7 @@ juce::String MeasurementOutput::json (const juce::String& inputName, const Offli
     o->setProperty ("standard", ReadoutText::standardName (m.standard));
     o->setProperty ("integrated", number (r.integrated));
     o->setProperty ("loudnessRange", number (r.loudnessRange));
+    o->setProperty ("loudnessRangeStable", MeterReadings::isRangeStable (r.measuredSamples, m.sampleRate));
     o->setProperty ("rangeLow", number (m.results.rangeLow));
     o->setProperty ("rangeHigh", number (m.results.rangeHigh));
     o->setProperty ("maxMomentary", number (r.maxMomentary));
