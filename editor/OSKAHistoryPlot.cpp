@@ -288,11 +288,15 @@ juce::Rectangle<int> OSKAHistoryPlot::draw (juce::Graphics& g, juce::Rectangle<i
         const auto columns = columnsOf (series, area);
         const juce::PathStrokeType line (1.6f);
 
-        // Momentary loudness as a faint band of each column's range.
+        // Momentary loudness as a faint band of each column's range, joined from column to
+        // column.
         g.setColour (labelGrey.withAlpha (0.3f));
         fillColumnRanges (
             g, columns, levels, [] (const Bucket& b) { return b.momentaryMax; },
             [] (const Bucket& b) { return b.momentaryMin; });
+        g.strokePath (linePath (columns, levels,
+                                [] (const Bucket& b) { return 0.5f * (b.momentaryMin + b.momentaryMax); }),
+                      juce::PathStrokeType (1.0f));
 
         // Short-term loudness: a line through the middle of each column's range, and the range
         // itself where a column holds several values.

@@ -142,6 +142,8 @@ public:
     // Loudness over time while measuring, one step per 100 ms; read by the editor's History page
     // and the command-line meter.
     LoudnessHistory loudnessHistory;
+    // The true peak of each 100 ms step of the queued audio, for the history. Audio thread.
+    TruePeakSteps truePeakSteps;
     LoudnessResults latestResults; // the module's results, copied in every block
     RelaxedAtomic<double> currentSampleRate{0.0};
     RelaxedAtomic<int> measuring{0};        // 1 while the measurement accumulates
@@ -203,6 +205,8 @@ private:
     // processBlock only, which hosts never run at the same time.
     bool prepared = false;
     bool moduleOnThread = false;
+    // The module's queueResets when truePeakSteps last started counting. Audio thread.
+    std::uint32_t peakStepResets = 0;
     juce::AudioSampleBuffer outputBuffer; // standalone output routing
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Tarn51AudioProcessor)
