@@ -87,7 +87,7 @@ public:
 
     float yOf (float level) const
     {
-        const auto p = (float)scale.positionOf (level);
+        const auto p = (float)scale.positionOf ((double)level);
         const auto y = area.getBottom() - p * area.getHeight();
         // Far outside the area the path would only grow; a little outside is clipped away.
         return juce::jlimit (area.getY() - 2.0f, area.getBottom() + 2.0f, y);

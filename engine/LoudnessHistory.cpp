@@ -6,6 +6,10 @@
 namespace
 {
 constexpr auto relaxed = std::memory_order_relaxed;
+// The values a push changes are stored with release and read with acquire: a reader that sees
+// one of them then also sees the sequence count the push raised before it, and copies again.
+constexpr auto publish = std::memory_order_release;
+constexpr auto take = std::memory_order_acquire;
 constexpr int readAttempts = 4;
 const float none = std::numeric_limits<float>::quiet_NaN();
 
@@ -61,8 +65,8 @@ void LoudnessHistory::clearIfRequested() noexcept
         return;
 
     // The arrays keep their old values: nothing reads past numSteps.
-    numSteps.store (0, relaxed);
-    stepsPerBucket.store (1, relaxed);
+    numSteps.store (0, publish);
+    stepsPerBucket.store (1, publish);
     resetPending.store (false, relaxed);
 }
 
@@ -70,19 +74,18 @@ void LoudnessHistory::push (float momentary, float shortTerm, float integrated, 
 {
     const auto s = sequence.load (relaxed);
     sequence.store (s + 1, relaxed);
-    std::atomic_thread_fence (std::memory_order_release);
 
     clearIfRequested();
 
     const auto index = numSteps.load (relaxed);
     auto& slot = recent[(size_t)(index % recentCapacity)];
-    slot.momentary.store (momentary, relaxed);
-    slot.shortTerm.store (shortTerm, relaxed);
-    slot.integrated.store (integrated, relaxed);
-    slot.truePeak.store (truePeak, relaxed);
+    slot.momentary.store (momentary, publish);
+    slot.shortTerm.store (shortTerm, publish);
+    slot.integrated.store (integrated, publish);
+    slot.truePeak.store (truePeak, publish);
 
     addToOverview ({momentary, shortTerm, integrated, truePeak});
-    numSteps.store (index + 1, relaxed);
+    numSteps.store (index + 1, publish);
 
     sequence.store (s + 2, std::memory_order_release);
     changes.fetch_add (1, relaxed);
@@ -97,7 +100,7 @@ void LoudnessHistory::addToOverview (const Step& step) noexcept
     {
         mergeOverviewPairs();
         width *= 2;
-        stepsPerBucket.store (width, relaxed);
+        stepsPerBucket.store (width, publish);
     }
 
     auto& bucket = overview[(size_t)(index / width)];
@@ -113,7 +116,7 @@ void LoudnessHistory::mergeOverviewPairs() noexcept
 
 std::int64_t LoudnessHistory::getNumSteps() const noexcept
 {
-    return resetPending.load (relaxed) ? 0 : numSteps.load (relaxed);
+    return resetPending.load (relaxed) ? 0 : numSteps.load (take);
 }
 
 std::uint64_t LoudnessHistory::getChangeCount() const noexcept
@@ -138,11 +141,9 @@ std::int64_t LoudnessHistory::copyRecent (std::int64_t first, Step* out, int max
         for (int i = 0; i < numCopied; ++i)
         {
             const auto& slot = recent[(size_t)((start + i) % recentCapacity)];
-            out[i] = {slot.momentary.load (relaxed), slot.shortTerm.load (relaxed),
-                      slot.integrated.load (relaxed), slot.truePeak.load (relaxed)};
+            out[i] = {slot.momentary.load (take), slot.shortTerm.load (take), slot.integrated.load (take),
+                      slot.truePeak.load (take)};
         }
-
-        std::atomic_thread_fence (std::memory_order_acquire);
 
         if ((before & 1) == 0 && sequence.load (relaxed) == before)
             break;
@@ -159,15 +160,13 @@ LoudnessHistory::OverviewShape LoudnessHistory::copyOverview (Bucket* out) const
     {
         const auto before = sequence.load (std::memory_order_acquire);
         shape.numSteps = getNumSteps();
-        shape.stepsPerBucket = juce::jmax ((std::int64_t)1, stepsPerBucket.load (relaxed));
+        shape.stepsPerBucket = juce::jmax ((std::int64_t)1, stepsPerBucket.load (take));
         shape.numBuckets =
             (int)juce::jmin ((std::int64_t)overviewCapacity,
                              (shape.numSteps + shape.stepsPerBucket - 1) / shape.stepsPerBucket);
 
         for (int i = 0; i < shape.numBuckets; ++i)
             out[i] = load (overview[i]);
-
-        std::atomic_thread_fence (std::memory_order_acquire);
 
         if ((before & 1) == 0 && sequence.load (relaxed) == before)
             break;
@@ -178,16 +177,16 @@ LoudnessHistory::OverviewShape LoudnessHistory::copyOverview (Bucket* out) const
 
 LoudnessHistory::Bucket LoudnessHistory::load (const AtomicBucket& b) noexcept
 {
-    return {b.momentaryMin.load (relaxed), b.momentaryMax.load (relaxed), b.shortTermMin.load (relaxed),
-            b.shortTermMax.load (relaxed), b.integrated.load (relaxed),   b.truePeak.load (relaxed)};
+    return {b.momentaryMin.load (take), b.momentaryMax.load (take), b.shortTermMin.load (take),
+            b.shortTermMax.load (take), b.integrated.load (take),   b.truePeak.load (take)};
 }
 
 void LoudnessHistory::store (AtomicBucket& b, const Bucket& value) noexcept
 {
-    b.momentaryMin.store (value.momentaryMin, relaxed);
-    b.momentaryMax.store (value.momentaryMax, relaxed);
-    b.shortTermMin.store (value.shortTermMin, relaxed);
-    b.shortTermMax.store (value.shortTermMax, relaxed);
-    b.integrated.store (value.integrated, relaxed);
-    b.truePeak.store (value.truePeak, relaxed);
+    b.momentaryMin.store (value.momentaryMin, publish);
+    b.momentaryMax.store (value.momentaryMax, publish);
+    b.shortTermMin.store (value.shortTermMin, publish);
+    b.shortTermMax.store (value.shortTermMax, publish);
+    b.integrated.store (value.integrated, publish);
+    b.truePeak.store (value.truePeak, publish);
 }

@@ -19,9 +19,9 @@
 // steps, so ten hours cost what ten minutes cost.
 //
 // Threads: one writer (push) at a time; any number of readers (copyRecent, copyOverview)
-// without locks. Every value is a relaxed atomic, and a sequence count that is odd while a
-// push changes the arrays lets a reader copy again when it met a push half-way; after a few
-// tries it keeps what it has, a mixture of two steps for one picture. requestReset may come
+// without locks. Every value is an atomic, and a sequence count that is odd while a push
+// changes the arrays lets a reader copy again when it met a push half-way; after a few tries
+// it keeps what it has, a mixture of two steps for one picture. requestReset may come
 // from any thread: readers see an empty history at once, the writer clears its arrays at its
 // next push. Nothing allocates after construction.
 class LoudnessHistory
