@@ -39,11 +39,14 @@ float roundToTenth (float x)
 void copyFinite (const float* source, float* destination, int numSamples)
 {
     constexpr float limit = 1.0e6f;
+    constexpr float largest = std::numeric_limits<float>::max();
 
+    // Comparisons only (NaN fails every one), so that the loop becomes vector code.
     for (int i = 0; i < numSamples; ++i)
     {
         const float x = source[i];
-        destination[i] = std::isfinite (x) ? juce::jlimit (-limit, limit, x) : 0.0f;
+        const float limited = x < -limit ? -limit : (limit < x ? limit : x);
+        destination[i] = (x >= -largest && x <= largest) ? limited : 0.0f;
     }
 }
 

@@ -39,15 +39,15 @@ TEST (MeasureBatch, JobsKeepInputOrderAndValues)
 
     juce::StringArray serial{"--json", "-j", "1", "--target", "ebu-r128"};
     serial.addArray (inputs);
-    juce::StringArray parallel{"--json", "--jobs=3", "--target", "ebu-r128"};
+    juce::StringArray parallel{"--json", "--jobs=2", "--target", "ebu-r128"};
     parallel.addArray (inputs);
 
     const auto one = runMeasure (serial);
-    const auto three = runMeasure (parallel);
+    const auto two = runMeasure (parallel);
     ASSERT_EQ (one.status, 3) << one.err;
-    EXPECT_EQ (three.status, 3) << three.err;
+    EXPECT_EQ (two.status, 3) << two.err;
     EXPECT_EQ (filesOf (one), inputs);
-    EXPECT_EQ (three.out, one.out);
+    EXPECT_EQ (two.out, one.out);
 }
 
 TEST (MeasureBatch, RecursiveFoldersListTheirAudioFilesSorted)
@@ -115,12 +115,22 @@ TEST (MeasureBatch, SummaryHasARowPerInput)
 
 TEST (MeasureBatch, BatchUsageErrors)
 {
-    for (const auto& arguments : std::vector<juce::StringArray>{
-             {"-j", "0", "x.wav"}, {"--jobs", "two", "x.wav"}, {"--summary=", "x.wav"}, {"-j"}})
+    const TemporaryFolder folder;
+    const auto input = writeAudio (folder, "in.wav", programme (-23.0f, 1.0)).getFullPathName();
+    const auto size = juce::File (input).getSize();
+
+    for (const auto& arguments : std::vector<juce::StringArray>{{"-j", "0", input},
+                                                                {"--jobs", "two", input},
+                                                                {"--summary=", input},
+                                                                {"-j"},
+                                                                // Nothing written over an input.
+                                                                {"--summary", input, input},
+                                                                {"--report", input, input}})
     {
         SCOPED_TRACE (arguments.joinIntoString (" ").toStdString());
         const auto run = runMeasure (arguments);
         EXPECT_EQ (run.status, 2);
         EXPECT_TRUE (run.err.startsWith ("tarn51-measure: -")) << run.err;
+        EXPECT_EQ (juce::File (input).getSize(), size);
     }
 }

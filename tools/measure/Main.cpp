@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -23,6 +24,37 @@ const char* const programName = "tarn51-measure";
 void printError (const juce::String& message)
 {
     std::fprintf (stderr, "%s: %s\n", programName, message.toRawUTF8());
+}
+
+int usageError (const juce::String& message)
+{
+    printError (message);
+    std::fprintf (stderr, "\n%s", MeasureOptions::usage().toRawUTF8());
+    return 2;
+}
+
+// The input that a file written by the run would replace, if any (links followed).
+const MeasureJob::Input* inputAt (const juce::File& file, const std::vector<MeasureJob::Input>& inputs)
+{
+    struct stat target
+    {
+    };
+    if (::stat (file.getFullPathName().toRawUTF8(), &target) != 0)
+        return nullptr;
+
+    for (const auto& input : inputs)
+    {
+        struct stat other
+        {
+        };
+        const auto path =
+            juce::File::getCurrentWorkingDirectory().getChildFile (input.name).getFullPathName();
+        if (::stat (path.toRawUTF8(), &other) == 0 && other.st_dev == target.st_dev &&
+            other.st_ino == target.st_ino)
+            return &input;
+    }
+
+    return nullptr;
 }
 
 // "40 s", "3 min", "2 h 05 min": audio still to measure, rounded up.
@@ -136,6 +168,9 @@ public:
         intoFolder = numInputs > 1 || target.isDirectory();
     }
 
+    // The one file the option names, when it names no folder.
+    juce::File singleFile() const { return intoFolder ? juce::File() : target; }
+
     // No file when the option was not given.
     juce::File next (const juce::String& inputName)
     {
@@ -172,11 +207,7 @@ int main (int argc, char* argv[])
     const auto parsed = MeasureOptions::parse (arguments, options);
 
     if (parsed.failed())
-    {
-        printError (parsed.getErrorMessage());
-        std::fprintf (stderr, "\n%s", MeasureOptions::usage().toRawUTF8());
-        return 2;
-    }
+        return usageError (parsed.getErrorMessage());
 
     if (options.help)
     {
@@ -198,6 +229,16 @@ int main (int argc, char* argv[])
     OutputNames timelineNames (options.timelinePath, inputs.size(), ".csv", "timeline");
     for (auto& input : inputs)
         input.timeline = timelineNames.next (input.name);
+
+    // A file written over an input would destroy the audio it was measured from.
+    const auto summaryFile =
+        options.summaryPath.isNotEmpty() ? here.getChildFile (options.summaryPath) : juce::File();
+    for (const auto& [option, file] :
+         {std::pair{"--report", reportNames.singleFile()},
+          std::pair{"--timeline", timelineNames.singleFile()}, std::pair{"--plot", plotNames.singleFile()},
+          std::pair{"--summary", summaryFile}})
+        if (const auto* input = file != juce::File() ? inputAt (file, inputs) : nullptr)
+            return usageError (juce::String (option) + " would overwrite the input " + input->name);
 
     const bool withTarget = options.target.has_value();
     auto summary = MeasurementOutput::summaryHeader (withTarget);

@@ -133,7 +133,8 @@ double durationOf (const Input& input, const MeasureOptions& options)
                : 0.0;
 }
 
-Outcome measure (const Input& input, const MeasureOptions& options, const OfflineMeter::Progress& progress)
+Outcome measure (const Input& input, const MeasureOptions& options, const OfflineMeter::Progress& progress,
+                 bool readAhead)
 {
     Outcome outcome;
     juce::String error;
@@ -162,7 +163,8 @@ Outcome measure (const Input& input, const MeasureOptions& options, const Offlin
         { timeline->add (index, step); };
     }
 
-    outcome.result = OfflineMeter::measure (*reader, layout, options, progress, outcome.measurement, steps);
+    outcome.result = OfflineMeter::measure (*reader, layout, options, progress, outcome.measurement, readAhead,
+                                            steps);
 
     if (timeline && outcome.result.wasOk())
         outcome.timelineWritten = timeline->finish();
@@ -188,7 +190,8 @@ void measureAll (const std::vector<Input>& inputs, const MeasureOptions& options
             if (progress != nullptr)
                 report = [&progress, index] (double proportion) { progress (index, proportion); };
 
-            auto outcome = measure (inputs[(size_t)index], options, report);
+            // Several inputs keep the cores busy themselves, one thread each.
+            auto outcome = measure (inputs[(size_t)index], options, report, count == 1);
 
             const std::lock_guard<std::mutex> guard (lock);
             outcomes[(size_t)index] = std::move (outcome);

@@ -36,12 +36,13 @@ std::vector<Input> listInputs (const MeasureOptions& options);
 // The length of an input in seconds, or 0 when it cannot be opened.
 double durationOf (const Input& input, const MeasureOptions& options);
 
-// Measures one input on the calling thread; progress as OfflineMeter takes it.
-Outcome measure (const Input& input, const MeasureOptions& options, const OfflineMeter::Progress& progress);
+// Measures one input on the calling thread; progress and readAhead as OfflineMeter takes them.
+Outcome measure (const Input& input, const MeasureOptions& options, const OfflineMeter::Progress& progress,
+                 bool readAhead);
 
-// Measures the inputs on up to `jobs` threads and hands each outcome, in input order, to
-// `take` on the calling thread, as soon as it and every one before it are done. `idle` is
-// called on the calling thread about every 200 ms while it waits; `progress` is called on the
+// Measures the inputs on up to `jobs` threads (a single input on two: one reads ahead) and hands each
+// outcome, in input order, to `take` on the calling thread, as soon as it and every one before it are done.
+// `idle` is called on the calling thread about every 200 ms while it waits; `progress` is called on the
 // measuring threads with an input's index and the proportion of it measured.
 void measureAll (const std::vector<Input>& inputs, const MeasureOptions& options, int jobs,
                  const std::function<void (int index, double proportion)>& progress,

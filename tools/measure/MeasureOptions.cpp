@@ -176,8 +176,8 @@ public:
         app.name (programName);
         app.description ("Measures loudness (ITU-R BS.1770, EBU R128) and true peak of audio files\n"
                          "(WAV, AIFF, FLAC, Ogg Vorbis; mono, stereo, 5.0 or 5.1).");
-        app.footer (
-            "Exit status: 0 every input measured, 1 some input could not be measured, 2 usage error.");
+        app.footer ("Exit status: 0 every input measured (and met its target), 1 some input could not be\n"
+                    "measured, 2 usage error, 3 every input measured and some failed its target.");
         app.formatter (std::make_shared<UsageFormatter>());
         app.set_help_flag(); // -h is ours, so that usage errors still win over it
         app.allow_extras();  // unknown options are named by parse() in our words
@@ -207,13 +207,14 @@ public:
                });
 
         value (measurementGroup, "--ml-threshold", "LUFS",
-               "override the momentary hit threshold (-30 to -10)",
+               "override the momentary hit threshold (-30 to -10); hits count\n"
+               "momentary values, ten a second",
                [&o] (const juce::String& option, const juce::String& v)
                { o.momentaryThreshold = threshold (option, v); });
 
         value (measurementGroup, "--st-threshold", "LUFS",
                "override the short-term hit threshold (-30 to -10); hits count\n"
-               "momentary and short-term values, ten a second each",
+               "short-term values, ten a second",
                [&o] (const juce::String& option, const juce::String& v)
                { o.shortTermThreshold = threshold (option, v); });
 
