@@ -17,6 +17,8 @@
 // The file is written once per run (by tarn51-tonegen) into the temporary folder, read once
 // so that both measure from the page cache, and deleted at exit.
 //
+// A batch of eight such files is measured with -j 1 and -j 2 as well.
+//
 // Both report wall time (the benchmark's time) and the processor time they used (cpuSeconds:
 // user and system time, of this process for libebur128 and of the child for tarn51-measure),
 // which stays meaningful on a machine busy with other work; vsLibebur128 and
@@ -147,6 +149,23 @@ static void Libebur128_10min_51_float (benchmark::State& state)
 BENCHMARK (Libebur128_10min_51_float)->UseManualTime()->Iterations (1)->Unit (benchmark::kSecond);
 #endif
 
+// Runs tarn51-measure with the arguments (output thrown away); wall and processor seconds.
+struct MeasureRun
+{
+    double seconds = 0.0, cpu = 0.0;
+    bool ok = false;
+};
+
+MeasureRun runMeasure (const juce::String& arguments)
+{
+    const auto command =
+        juce::String (quoted (TARN_MEASURE_PATH)) + " --quiet --json " + arguments + " >/dev/null";
+    const auto start = std::chrono::steady_clock::now();
+    const auto cpuStart = cpuSeconds (RUSAGE_CHILDREN);
+    const auto status = std::system (command.toRawUTF8());
+    return {secondsSince (start), cpuSeconds (RUSAGE_CHILDREN) - cpuStart, status == 0};
+}
+
 // The product: tarn51-measure run on the file as a script would run it.
 static void Tarn51Measure_10min_51_float (benchmark::State& state)
 {
@@ -157,32 +176,72 @@ static void Tarn51Measure_10min_51_float (benchmark::State& state)
         return;
     }
 
-    const auto command = juce::String (quoted (TARN_MEASURE_PATH)) + " --quiet --json " +
-                         quoted (file.getFullPathName()) + " >/dev/null";
-    double seconds = 0.0, cpu = 0.0;
+    MeasureRun run;
 
     for (auto _ : state)
     {
-        const auto start = std::chrono::steady_clock::now();
-        const auto cpuStart = cpuSeconds (RUSAGE_CHILDREN);
-        const auto status = std::system (command.toRawUTF8());
-        seconds = secondsSince (start);
-        cpu = cpuSeconds (RUSAGE_CHILDREN) - cpuStart;
-        state.SetIterationTime (seconds);
+        run = runMeasure (quoted (file.getFullPathName()));
+        state.SetIterationTime (run.seconds);
 
-        if (status != 0)
+        if (!run.ok)
         {
             state.SkipWithError ("tarn51-measure failed");
             return;
         }
     }
 
-    state.counters["xRealTime"] = programmeSeconds / seconds;
-    state.counters["cpuSeconds"] = cpu;
-    if (libebur128Seconds > 0.0 && cpu > 0.0)
+    state.counters["xRealTime"] = programmeSeconds / run.seconds;
+    state.counters["cpuSeconds"] = run.cpu;
+    if (libebur128Seconds > 0.0 && run.cpu > 0.0)
     {
-        state.counters["vsLibebur128"] = libebur128Seconds / seconds;
-        state.counters["vsLibebur128Cpu"] = libebur128CpuSeconds / cpu;
+        state.counters["vsLibebur128"] = libebur128Seconds / run.seconds;
+        state.counters["vsLibebur128Cpu"] = libebur128CpuSeconds / run.cpu;
     }
 }
 BENCHMARK (Tarn51Measure_10min_51_float)->UseManualTime()->Iterations (1)->Unit (benchmark::kSecond);
+
+// A batch: eight such files (the one file named eight times, read from the page cache)
+// measured with -j 1 and with -j 2; speedOverJobs1 is the wall-time ratio of the two.
+static void Tarn51Measure_8x10min_51_float_jobs (benchmark::State& state)
+{
+    static double oneJobSeconds = 0.0;
+    const auto& file = Programme::file();
+    if (!file.existsAsFile())
+    {
+        state.SkipWithError ("no programme file");
+        return;
+    }
+
+    const auto jobs = static_cast<int> (state.range (0));
+    juce::String arguments = "--jobs " + juce::String (jobs);
+    for (int i = 0; i < 8; ++i)
+        arguments << " " << quoted (file.getFullPathName());
+
+    MeasureRun run;
+
+    for (auto _ : state)
+    {
+        run = runMeasure (arguments);
+        state.SetIterationTime (run.seconds);
+
+        if (!run.ok)
+        {
+            state.SkipWithError ("tarn51-measure failed");
+            return;
+        }
+    }
+
+    if (jobs == 1)
+        oneJobSeconds = run.seconds;
+
+    state.counters["xRealTime"] = 8.0 * programmeSeconds / run.seconds;
+    state.counters["cpuSeconds"] = run.cpu;
+    if (jobs > 1 && oneJobSeconds > 0.0)
+        state.counters["speedOverJobs1"] = oneJobSeconds / run.seconds;
+}
+BENCHMARK (Tarn51Measure_8x10min_51_float_jobs)
+    ->Arg (1)
+    ->Arg (2)
+    ->UseManualTime()
+    ->Iterations (1)
+    ->Unit (benchmark::kSecond);

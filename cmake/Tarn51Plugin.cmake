@@ -86,6 +86,9 @@ target_sources(Tarn51 PRIVATE ${TARN_SOURCES})
 set(TARN_WARNINGS -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
     -Wcast-align -Wunused -Wnull-dereference -Wdouble-promotion -Wno-missing-field-initializers)
 set_source_files_properties(${TARN_SOURCES} PROPERTIES COMPILE_OPTIONS "${TARN_WARNINGS}")
+# The true-peak filter's vector copies (AVX-512 brings fused multiply-add with it) must sum
+# exactly as the plain filter does: no multiply and add fused into one rounding.
+set_property(SOURCE "${CMAKE_SOURCE_DIR}/engine/TruePeakDetector.cpp" APPEND PROPERTY COMPILE_OPTIONS -ffp-contract=off)
 
 target_include_directories(Tarn51 PUBLIC ${CMAKE_SOURCE_DIR})
 

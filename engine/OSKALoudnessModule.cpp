@@ -1,6 +1,7 @@
 #include "engine/OSKALoudnessModule.h"
 
 #include <cmath>
+#include <limits>
 
 namespace
 {
@@ -87,11 +88,99 @@ struct Biquad
 // Both stages of `channels` channels, sample by sample: the channels' recursions are
 // independent, so the processor overlaps them.
 template <int channels>
-void kWeight (float* const* samples, int numSamples, Biquad* pre, Biquad* rlb) noexcept
+void kWeightEach (float* const* samples, int numSamples, Biquad* pre, Biquad* rlb) noexcept
 {
     for (int i = 0; i < numSamples; ++i)
         for (int c = 0; c < channels; ++c)
             samples[c][i] = rlb[c].process (pre[c].process (samples[c][i]));
+}
+
+// With GCC and Clang on x86, six channels run as the lanes of one eight-float AVX vector:
+// each lane does Biquad::process's operations in the same order and precision (AVX brings no
+// fused multiply-add), so every sample comes out as from kWeightEach.
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#define TARN_K_WEIGHTING_AVX 1
+
+typedef float EightFloats __attribute__ ((vector_size (32)));
+
+struct BiquadLanes
+{
+    EightFloats c0{}, c1{}, c2{}, c3{}, c4{}, v1{}, v2{};
+
+    void load (const Biquad* b, int n) noexcept
+    {
+        for (int c = 0; c < n; ++c)
+        {
+            c0[c] = b[c].c0;
+            c1[c] = b[c].c1;
+            c2[c] = b[c].c2;
+            c3[c] = b[c].c3;
+            c4[c] = b[c].c4;
+            v1[c] = b[c].v1;
+            v2[c] = b[c].v2;
+        }
+    }
+
+    void store (Biquad* b, int n) const noexcept
+    {
+        for (int c = 0; c < n; ++c)
+        {
+            b[c].v1 = v1[c];
+            b[c].v2 = v2[c];
+        }
+    }
+
+    // In place, so that no vector passes through a call of code built without AVX.
+    inline __attribute__ ((always_inline)) void process (EightFloats& x) noexcept
+    {
+        const EightFloats in = x;
+        x = c0 * in + v1;
+        v1 = c1 * in - c3 * x + v2;
+        v2 = c2 * in - c4 * x;
+    }
+};
+
+__attribute__ ((target ("avx"))) void kWeightSixAvx (float* const* samples, int numSamples, Biquad* pre,
+                                                     Biquad* rlb) noexcept
+{
+    BiquadLanes p, r;
+    p.load (pre, 6);
+    r.load (rlb, 6);
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        EightFloats x{samples[0][i], samples[1][i], samples[2][i],
+                      samples[3][i], samples[4][i], samples[5][i]};
+        p.process (x);
+        r.process (x);
+
+        for (int c = 0; c < 6; ++c)
+            samples[c][i] = x[c];
+    }
+
+    p.store (pre, 6);
+    r.store (rlb, 6);
+}
+
+const bool hasAvx = []
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports ("avx") != 0;
+}();
+#else
+#define TARN_K_WEIGHTING_AVX 0
+#endif
+
+template <int channels>
+void kWeight (float* const* samples, int numSamples, Biquad* pre, Biquad* rlb) noexcept
+{
+#if TARN_K_WEIGHTING_AVX
+    if constexpr (channels == 6)
+        if (hasAvx)
+            return kWeightSixAvx (samples, numSamples, pre, rlb);
+#endif
+
+    kWeightEach<channels> (samples, numSamples, pre, rlb);
 }
 
 juce::IIRCoefficients makeCoefficients (float b0, float b1, float b2, float a1, float a2) noexcept
@@ -281,11 +370,19 @@ void OSKALoudnessModule::computeBlocks() noexcept
 
     const bool isMeasuring = measuring.load (relaxed) != 0;
 
+    if (const auto resets = queueResets.load (relaxed); resets != countedResets)
+    {
+        countedResets = resets;
+        gatingBlocks = 0;
+    }
+
     // Momentary: a window on every 10 ms step, for the maximum; the windows on the 100 ms
     // grid are the gating blocks that are shown, counted and integrated.
     float largest = LoudnessHistogram::floorLevel;
+    float largestShortTerm = LoudnessHistogram::floorLevel;
     int steps = 0;
     bool counted = false;
+    bool countedShortTerm = false;
 
     for (; steps < maxMomentaryStepsPerSlice && momentaryFifo->numReady() >= momentaryLength; ++steps)
     {
@@ -304,6 +401,19 @@ void OSKALoudnessModule::computeBlocks() noexcept
             momentaryHistogram.add (value);
             counted = true;
         }
+
+        // The history takes the short-term window that ends with this gating block (both
+        // queues hold the same audio, so it is ready now if it will ever be) and the
+        // integrated loudness after it.
+        if (history != nullptr)
+        {
+            const float shortTerm = evaluateShortTerm (isMeasuring, largestShortTerm, countedShortTerm);
+
+            if (isMeasuring)
+                recordStep (value, shortTerm, momentaryHistogram.integratedLoudness());
+
+            ++gatingBlocks;
+        }
     }
 
     // The statistics of the histograms as they stand after the slice's last value.
@@ -316,31 +426,67 @@ void OSKALoudnessModule::computeBlocks() noexcept
         newMomentaryStep.store (true, relaxed);
     }
 
-    largest = LoudnessHistogram::floorLevel;
-    counted = false;
+    // Short-term windows not taken above. With a history only while the momentary queue is
+    // caught up: a short-term window taken ahead of its gating block would land in a later
+    // step of the history.
+    if (history == nullptr || steps < maxMomentaryStepsPerSlice)
+        for (int i = 0; i < maxShortTermWindowsPerSlice; ++i)
+            if (std::isnan (evaluateShortTerm (isMeasuring, largestShortTerm, countedShortTerm)))
+                break;
 
-    for (int i = 0; i < maxShortTermWindowsPerSlice && shortTermFifo->numReady() >= shortTermLength; ++i)
-    {
-        const float value = evaluateWindow (*shortTermFifo, shortTermLength, momentaryHop);
-        largest = juce::jmax (largest, value);
-        newShortTerm.store (true, relaxed);
-        results.shortTerm.store (value, relaxed);
-        sliceMaxShortTerm.store (largest, relaxed);
-
-        if (isMeasuring)
-        {
-            shortTermHistogram.add (value);
-            counted = true;
-        }
-    }
-
-    if (counted)
+    if (countedShortTerm)
     {
         const auto range = shortTermHistogram.computeRange();
         results.loudnessRange.store (range.range, relaxed);
         results.rangeLow.store (range.lower, relaxed);
         results.rangeHigh.store (range.upper, relaxed);
     }
+}
+
+float OSKALoudnessModule::evaluateShortTerm (bool isMeasuring, float& largest, bool& counted) noexcept
+{
+    if (shortTermFifo->numReady() < shortTermLength)
+        return std::numeric_limits<float>::quiet_NaN();
+
+    const float value = evaluateWindow (*shortTermFifo, shortTermLength, momentaryHop);
+    largest = juce::jmax (largest, value);
+    newShortTerm.store (true, relaxed);
+    results.shortTerm.store (value, relaxed);
+    sliceMaxShortTerm.store (largest, relaxed);
+
+    if (isMeasuring)
+    {
+        shortTermHistogram.add (value);
+        counted = true;
+    }
+
+    return value;
+}
+
+void OSKALoudnessModule::recordHistory (LoudnessHistory* newHistory,
+                                        const TruePeakSteps* newStepPeaks) noexcept
+{
+    history = newHistory;
+    stepPeaks = newStepPeaks;
+}
+
+void OSKALoudnessModule::recordStep (float momentary, float shortTerm, float integrated) noexcept
+{
+    const auto none = std::numeric_limits<float>::quiet_NaN();
+    const auto peakOf = [this, none] (std::int64_t step)
+    { return stepPeaks != nullptr ? stepPeaks->peakOfStep (step) : none; };
+
+    // The first window after the queues were emptied ends with their fourth step; the three
+    // before it have a true peak but no loudness yet.
+    const auto stepsPerWindow = (std::int64_t)juce::jmax (1, momentaryLength / juce::jmax (1, momentaryHop));
+
+    if (gatingBlocks == 0)
+        for (std::int64_t step = 0; step + 1 < stepsPerWindow; ++step)
+            history->push (none, none, none, peakOf (step));
+
+    // An integrated loudness at the floor is none: nothing has passed the gates yet.
+    history->push (momentary, shortTerm, integrated > LoudnessHistogram::floorLevel ? integrated : none,
+                   peakOf (gatingBlocks + stepsPerWindow - 1));
 }
 
 int OSKALoudnessModule::useTimeSlice()
@@ -354,17 +500,21 @@ void OSKALoudnessModule::setMeasuring (int newState) noexcept
     if (newState == measuring.load (relaxed))
         return;
 
-    if (momentaryFifo != nullptr)
-        momentaryFifo->reset();
-
-    if (shortTermFifo != nullptr)
-        shortTermFifo->reset();
-
+    emptyQueues();
     resetFilters();
     measuring.store (newState, relaxed);
 }
 
 void OSKALoudnessModule::resetMeasurement() noexcept
+{
+    emptyQueues();
+    resetFilters();
+    momentaryHistogram.clear();
+    shortTermHistogram.clear();
+    resetResults();
+}
+
+void OSKALoudnessModule::emptyQueues() noexcept
 {
     if (momentaryFifo != nullptr)
         momentaryFifo->reset();
@@ -372,10 +522,7 @@ void OSKALoudnessModule::resetMeasurement() noexcept
     if (shortTermFifo != nullptr)
         shortTermFifo->reset();
 
-    resetFilters();
-    momentaryHistogram.clear();
-    shortTermHistogram.clear();
-    resetResults();
+    queueResets.fetch_add (1, relaxed);
 }
 
 LoudnessResults OSKALoudnessModule::getResults() const noexcept

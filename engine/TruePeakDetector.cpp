@@ -1,6 +1,7 @@
 #include "engine/TruePeakDetector.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -35,8 +36,10 @@ constexpr int chunk = 256;
 #define TARN_ALWAYS_INLINE inline __attribute__ ((always_inline))
 #endif
 
-// With GCC and Clang on x86 a second copy of the filter is built for AVX2 and chosen at run
-// time when the processor has it; the arithmetic is the same, four doubles at a time.
+// With GCC and Clang on x86 further copies of the filter are built for AVX2 and AVX-512 and
+// chosen at run time when the processor has them; the arithmetic is the same, four or eight
+// doubles at a time (the file is compiled with -ffp-contract=off, so that no multiply and add
+// are fused into one rounding).
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #define TARN_TRUE_PEAK_AVX2 1
 #else
@@ -106,6 +109,7 @@ TARN_ALWAYS_INLINE void largestMagnitudes (const double* newest, const FilterRow
 
 typedef double TwoDoubles __attribute__ ((vector_size (16)));
 typedef double FourDoubles __attribute__ ((vector_size (32)));
+typedef double EightDoubles __attribute__ ((vector_size (64)));
 #else
 template <int phases, int lanes, typename>
 TARN_ALWAYS_INLINE void largestMagnitudes (const double* newest, const FilterRows& rows, float* out)
@@ -133,6 +137,7 @@ TARN_ALWAYS_INLINE void largestMagnitudes (const double* newest, const FilterRow
 
 typedef double TwoDoubles;
 typedef double FourDoubles;
+typedef double EightDoubles;
 #endif
 
 // Runs one channel through `phases` rows of the filter, replacing each sample by the largest
@@ -146,7 +151,10 @@ TARN_ALWAYS_INLINE float interpolateChannel (float* samples, int numSamples, Del
     for (int n = 0; n < taps; ++n)
         line[taps - 1 - n] = delayLine[n];
 
-    float peak = 0.0f;
+    // The magnitudes are never negative, -0 or NaN (largestMagnitude starts from +0 and takes
+    // only larger values), so their bit patterns order as the values do: the peak is kept as
+    // an integer maximum, which the compiler turns into vector code.
+    std::uint32_t peakBits = 0;
 
     for (int start = 0; start < numSamples; start += chunk)
     {
@@ -165,7 +173,11 @@ TARN_ALWAYS_INLINE float interpolateChannel (float* samples, int numSamples, Del
             out[i] = static_cast<float> (largestMagnitude<phases> (line + taps + i, rows));
 
         for (i = 0; i < m; ++i)
-            peak = out[i] > peak ? out[i] : peak;
+        {
+            std::uint32_t bits;
+            std::memcpy (&bits, out + i, sizeof (bits));
+            peakBits = bits > peakBits ? bits : peakBits;
+        }
 
         std::memmove (line, line + m, taps * sizeof (double));
     }
@@ -173,6 +185,8 @@ TARN_ALWAYS_INLINE float interpolateChannel (float* samples, int numSamples, Del
     for (int n = 0; n < taps; ++n)
         delayLine[n] = line[taps - 1 - n];
 
+    float peak;
+    std::memcpy (&peak, &peakBits, sizeof (peak));
     return peak;
 }
 
@@ -190,10 +204,23 @@ __attribute__ ((target ("avx2"))) float interpolateAvx2 (float* samples, int num
     return interpolateChannel<phases, 8, FourDoubles> (samples, numSamples, delayLine, rows);
 }
 
+template <int phases>
+__attribute__ ((target ("avx512f"))) float interpolateAvx512 (float* samples, int numSamples,
+                                                              DelayLine& delayLine, const FilterRows& rows)
+{
+    return interpolateChannel<phases, 32, EightDoubles> (samples, numSamples, delayLine, rows);
+}
+
 const bool hasAvx2 = []
 {
     __builtin_cpu_init();
     return __builtin_cpu_supports ("avx2") != 0;
+}();
+
+const bool hasAvx512 = []
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports ("avx512f") != 0;
 }();
 #endif
 
@@ -201,6 +228,9 @@ template <int phases>
 float interpolate (float* samples, int numSamples, DelayLine& delayLine, const FilterRows& rows)
 {
 #if TARN_TRUE_PEAK_AVX2
+    if (hasAvx512)
+        return interpolateAvx512<phases> (samples, numSamples, delayLine, rows);
+
     if (hasAvx2)
         return interpolateAvx2<phases> (samples, numSamples, delayLine, rows);
 #endif

@@ -39,11 +39,14 @@ float roundToTenth (float x)
 void copyFinite (const float* source, float* destination, int numSamples)
 {
     constexpr float limit = 1.0e6f;
+    constexpr float largest = std::numeric_limits<float>::max();
 
+    // Comparisons only (NaN fails every one), so that the loop becomes vector code.
     for (int i = 0; i < numSamples; ++i)
     {
         const float x = source[i];
-        destination[i] = std::isfinite (x) ? juce::jlimit (-limit, limit, x) : 0.0f;
+        const float limited = x < -limit ? -limit : (limit < x ? limit : x);
+        destination[i] = (x >= -largest && x <= largest) ? limited : 0.0f;
     }
 }
 
@@ -134,6 +137,7 @@ Tarn51AudioProcessor::Tarn51AudioProcessor()
     indices.shortTermOutput = parameters.indexOf ("Sht. Loudness Param");
 
     resetReadings();
+    loudnessModule.recordHistory (&loudnessHistory, &truePeakSteps);
     loudnessThread.startThread();
     automationScale.setType (6);
 }
@@ -165,6 +169,7 @@ void Tarn51AudioProcessor::prepareToPlay (double sampleRate, int estimatedSample
         loudnessModule.sampleRate = sampleRate;
         loudnessModule.updateFilterCoefficients();
         loudnessModule.allocateWindows();
+        truePeakSteps.prepare (loudnessModule.momentaryHop);
     }
 
     loudnessModule.inputBuffer.setSize (numChannels, samplesPerBlock);
@@ -235,12 +240,14 @@ void Tarn51AudioProcessor::processBlock (juce::AudioSampleBuffer& buffer, juce::
 
     remapInputs (buffer, numSamples);
 
+    // The true peak first: the loudness history takes each 100 ms step's peak from the
+    // detector's magnitudes before the same samples go into the window queues.
+    measureTruePeak (numSamples);
+
     if (offline)
         measureOffline (numSamples);
     else
         measureInRealTime (numSamples);
-
-    measureTruePeak (numSamples);
 
     if (isStandalone())
         rebuildOutput (buffer, numSamples);
@@ -316,6 +323,14 @@ void Tarn51AudioProcessor::feedModule (int startSample, int numSamples)
     for (int c = 0; c < numChannels; ++c)
         input.copyFrom (c, 0, remapBuffer, c, startSample, numSamples);
 
+    // The peaks of the steps these samples complete, counted from the queues' last emptying.
+    if (const auto resets = loudnessModule.queueResets.load (relaxed); resets != peakStepResets)
+    {
+        peakStepResets = resets;
+        truePeakSteps.restart();
+    }
+
+    truePeakSteps.add (truePeakDetector.buffer, startSample, numSamples);
     loudnessModule.feed();
 }
 
@@ -515,6 +530,7 @@ void Tarn51AudioProcessor::resetMeasurement()
 {
     resetReadings();
     loudnessModule.resetMeasurement();
+    loudnessHistory.requestReset();
 }
 
 void Tarn51AudioProcessor::resetReadings()

@@ -9,7 +9,7 @@ packages=(
     libasound2-dev libjack-jackd2-dev libfreetype-dev libfontconfig1-dev
     libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev libgl-dev
     libflac-dev libvorbis-dev libogg-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
     fst-dev lv2-dev lilv-utils serdi sordi
     fonts-dejavu-core
     libebur128-dev time

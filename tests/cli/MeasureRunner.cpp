@@ -1,5 +1,7 @@
 #include "MeasureRunner.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <sys/wait.h>
 
@@ -49,4 +51,12 @@ MeasureRun runMeasure (const juce::StringArray& arguments, const juce::File& wor
     run.out = io["out"].loadFileAsString();
     run.err = io["err"].loadFileAsString();
     return run;
+}
+
+juce::File writeAudio (const TemporaryFolder& folder, const juce::String& name,
+                       const TestAudioFiles::Spec& spec)
+{
+    const auto file = folder[name];
+    EXPECT_TRUE (TestAudioFiles::write (file, spec)) << name;
+    return file;
 }

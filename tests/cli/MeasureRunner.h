@@ -3,6 +3,7 @@
 #include <juce_core/juce_core.h>
 
 #include "support/TemporaryFolder.h"
+#include "support/TestAudioFiles.h"
 
 // Runs the built tarn51-measure with arguments and collects its exit status, standard output
 // and standard error (kept apart, through files in a temporary folder).
@@ -18,3 +19,7 @@ struct MeasureRun
 };
 
 MeasureRun runMeasure (const juce::StringArray& arguments, const juce::File& workingFolder = {});
+
+// Writes a test programme into the folder and returns the file (a failure is a test failure).
+juce::File writeAudio (const TemporaryFolder& folder, const juce::String& name,
+                       const TestAudioFiles::Spec& spec);

@@ -1,123 +1,200 @@
 // tarn51-measure: the meter's processor run offline over audio files.
 
-#include "InputLayout.h"
+#include "MeasureJob.h"
 #include "MeasureOptions.h"
 #include "MeasurementOutput.h"
-#include "OfflineMeter.h"
-#include "ReferenceProgramme.h"
+#include "TimelinePlot.h"
 
 #include "report/LoudnessReport.h"
 
 #include <juce_events/juce_events.h>
 
+#include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
 {
 const char* const programName = "tarn51-measure";
-const char* const referenceName = "reference";
 
 void printError (const juce::String& message)
 {
     std::fprintf (stderr, "%s: %s\n", programName, message.toRawUTF8());
 }
 
-// The progress line goes to a terminal only, redrawn in place and wiped when done.
+int usageError (const juce::String& message)
+{
+    printError (message);
+    std::fprintf (stderr, "\n%s", MeasureOptions::usage().toRawUTF8());
+    return 2;
+}
+
+// The input that a file written by the run would replace, if any (links followed).
+const MeasureJob::Input* inputAt (const juce::File& file, const std::vector<MeasureJob::Input>& inputs)
+{
+    struct stat target
+    {
+    };
+    if (::stat (file.getFullPathName().toRawUTF8(), &target) != 0)
+        return nullptr;
+
+    for (const auto& input : inputs)
+    {
+        struct stat other
+        {
+        };
+        const auto path =
+            juce::File::getCurrentWorkingDirectory().getChildFile (input.name).getFullPathName();
+        if (::stat (path.toRawUTF8(), &other) == 0 && other.st_dev == target.st_dev &&
+            other.st_ino == target.st_ino)
+            return &input;
+    }
+
+    return nullptr;
+}
+
+// "40 s", "3 min", "2 h 05 min": audio still to measure, rounded up.
+juce::String audioLeftText (double seconds)
+{
+    const auto s = static_cast<juce::int64> (std::ceil (seconds));
+    if (s < 60)
+        return juce::String (s) + " s";
+
+    const auto minutes = (s + 59) / 60;
+    if (minutes < 60)
+        return juce::String (minutes) + " min";
+
+    return juce::String (minutes / 60) + " h " + juce::String (minutes % 60).paddedLeft ('0', 2) + " min";
+}
+
+// The progress line goes to a terminal only, redrawn in place by the main thread and wiped
+// when done: "NAME: 40 %" for one input, "12 of 40 files, 3 min of audio left" for several.
+// The measuring threads only store how far each input has come.
 class ProgressLine
 {
 public:
-    ProgressLine (bool enabled, const juce::String& inputName) : shown (enabled), name (inputName) {}
-
-    ~ProgressLine()
+    ProgressLine (bool enabled, const std::vector<MeasureJob::Input>& allInputs,
+                  const MeasureOptions& measureOptions)
+        : shown (enabled), inputs (allInputs), options (measureOptions), proportions (allInputs.size()),
+          durations (allInputs.size(), -1.0)
     {
-        if (drawn)
+    }
+
+    ~ProgressLine() { clear(); }
+
+    // Measuring threads.
+    void setProportion (int index, double proportion) { proportions[(size_t)index] = proportion; }
+
+    // Main thread. Wipes the line before an input's output is printed, and draws it again.
+    void clear()
+    {
+        if (width > 0)
         {
             std::fprintf (stderr, "\r%*s\r", width, "");
             std::fflush (stderr);
+            width = 0;
         }
     }
 
-    OfflineMeter::Progress callback()
+    void finished (int index)
+    {
+        proportions[(size_t)index] = 1.0;
+        ++done;
+    }
+
+    void draw()
     {
         if (!shown)
-            return nullptr;
+            return;
 
-        return [this] (double proportion)
-        {
-            const auto text =
-                juce::String (name) + ": " + juce::String (juce::roundToInt (proportion * 100.0)) + " %";
-            width = std::max (width, text.length());
-            std::fprintf (stderr, "\r%-*s", width, text.toRawUTF8());
-            std::fflush (stderr);
-            drawn = true;
-        };
+        const auto text =
+            inputs.size() == 1
+                ? inputs[0].name + ": " + juce::String (juce::roundToInt (proportions[0] * 100.0)) + " %"
+                : batchText();
+        width = std::max (width, text.length());
+        std::fprintf (stderr, "\r%-*s", width, text.toRawUTF8());
+        std::fflush (stderr);
     }
 
 private:
+    juce::String batchText()
+    {
+        auto text = juce::String (done) + " of " + juce::String ((int)inputs.size()) + " files";
+
+        // Lengths are read a few at a time between redraws, so that a long list does not hold
+        // up the first line; the time left shows once every length is known.
+        const auto until = juce::Time::getMillisecondCounter() + 20;
+        for (; scanned < durations.size() && juce::Time::getMillisecondCounter() < until; ++scanned)
+            durations[scanned] = MeasureJob::durationOf (inputs[scanned], options);
+
+        if (scanned < durations.size())
+            return text;
+
+        double left = 0.0;
+        for (size_t i = 0; i < durations.size(); ++i)
+            left += durations[i] * (1.0 - proportions[i]);
+
+        return text + ", " + audioLeftText (left) + " of audio left";
+    }
+
     bool shown;
-    bool drawn = false;
+    const std::vector<MeasureJob::Input>& inputs;
+    const MeasureOptions& options;
+    std::vector<std::atomic<double>> proportions;
+    std::vector<double> durations;
+    size_t scanned = 0;
+    int done = 0;
     int width = 0;
-    juce::String name;
 };
 
-// Names the report of each input when --report names a folder; a name that two inputs would
-// share gets a number, so that no report overwrites another of the same run.
-class ReportNames
+// Names the file an output option writes for each input: the named file itself for one input,
+// NAME.extension in the named folder for several (or when it names a folder). A name that two
+// inputs would share gets a number, so that no file overwrites another of the same run.
+class OutputNames
 {
 public:
-    juce::File next (const juce::File& folder, const juce::String& inputName)
+    OutputNames (const juce::String& path, size_t numInputs, const char* fileExtension,
+                 const char* fallbackStem)
+        : extension (fileExtension), fallback (fallbackStem)
     {
+        if (path.isEmpty())
+            return;
+
+        target = juce::File::getCurrentWorkingDirectory().getChildFile (path);
+        intoFolder = numInputs > 1 || target.isDirectory();
+    }
+
+    // The one file the option names, when it names no folder.
+    juce::File singleFile() const { return intoFolder ? juce::File() : target; }
+
+    // No file when the option was not given.
+    juce::File next (const juce::String& inputName)
+    {
+        if (!intoFolder)
+            return target;
+
         auto stem = juce::File::createLegalFileName (juce::File (inputName).getFileNameWithoutExtension());
         if (stem.isEmpty())
-            stem = "report";
+            stem = fallback;
 
         auto name = stem;
         for (int n = 2; used.count (name.toLowerCase()) != 0; ++n)
             name = stem + "-" + juce::String (n);
 
         used[name.toLowerCase()] = true;
-        return folder.getChildFile (name + ".txt");
+        return target.getChildFile (name + extension);
     }
 
 private:
+    juce::File target;
+    bool intoFolder = false;
+    juce::String extension, fallback;
     std::map<juce::String, bool> used;
 };
-
-std::unique_ptr<juce::AudioFormatReader> openInput (juce::AudioFormatManager& formats,
-                                                    const juce::String& path, juce::String& error)
-{
-    const auto file = juce::File::getCurrentWorkingDirectory().getChildFile (path);
-
-    if (!file.exists())
-    {
-        error = "no such file";
-        return nullptr;
-    }
-
-    if (file.isDirectory())
-    {
-        error = "is a folder, not an audio file";
-        return nullptr;
-    }
-
-    auto stream = std::make_unique<juce::FileInputStream> (file);
-    if (stream->failedToOpen())
-    {
-        error = "cannot be read: " + stream->getStatus().getErrorMessage();
-        return nullptr;
-    }
-
-    stream.reset();
-    std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
-
-    if (reader == nullptr)
-        error = "not an audio file the meter reads (WAV, AIFF, FLAC, Ogg Vorbis)";
-
-    return reader;
-}
 } // namespace
 
 int main (int argc, char* argv[])
@@ -130,11 +207,7 @@ int main (int argc, char* argv[])
     const auto parsed = MeasureOptions::parse (arguments, options);
 
     if (parsed.failed())
-    {
-        printError (parsed.getErrorMessage());
-        std::fprintf (stderr, "\n%s", MeasureOptions::usage().toRawUTF8());
-        return 2;
-    }
+        return usageError (parsed.getErrorMessage());
 
     if (options.help)
     {
@@ -143,71 +216,108 @@ int main (int argc, char* argv[])
     }
 
     juce::ScopedJuceInitialiser_GUI juce;
-    juce::AudioFormatManager formats;
-    formats.registerBasicFormats();
 
-    const auto inputs = options.reference ? juce::StringArray (referenceName) : options.inputs;
-    const bool showProgress = !options.quiet && isatty (STDERR_FILENO) != 0;
+    auto inputs = MeasureJob::listInputs (options);
+    const auto jobs = options.jobs > 0 ? options.jobs : juce::SystemStats::getNumCpus();
+    const auto here = juce::File::getCurrentWorkingDirectory();
 
-    // One input writes the report to the named file; several fill the named folder.
-    juce::File reportTarget;
-    bool reportIntoFolder = false;
-    if (options.reportPath.isNotEmpty())
-    {
-        reportTarget = juce::File::getCurrentWorkingDirectory().getChildFile (options.reportPath);
-        reportIntoFolder = inputs.size() > 1 || reportTarget.isDirectory();
-    }
+    // One input writes each output to the named file; several fill the named folder.
+    OutputNames reportNames (options.reportPath, inputs.size(), ".txt", "report");
+    OutputNames plotNames (options.plotPath, inputs.size(), ".png", "plot");
 
-    ReportNames reportNames;
+    // The timelines are written while the inputs are measured, so their names come first.
+    OutputNames timelineNames (options.timelinePath, inputs.size(), ".csv", "timeline");
+    for (auto& input : inputs)
+        input.timeline = timelineNames.next (input.name);
+
+    // A file written over an input would destroy the audio it was measured from.
+    const auto summaryFile =
+        options.summaryPath.isNotEmpty() ? here.getChildFile (options.summaryPath) : juce::File();
+    for (const auto& [option, file] :
+         {std::pair{"--report", reportNames.singleFile()},
+          std::pair{"--timeline", timelineNames.singleFile()}, std::pair{"--plot", plotNames.singleFile()},
+          std::pair{"--summary", summaryFile}})
+        if (const auto* input = file != juce::File() ? inputAt (file, inputs) : nullptr)
+            return usageError (juce::String (option) + " would overwrite the input " + input->name);
+
+    const bool withTarget = options.target.has_value();
+    auto summary = MeasurementOutput::summaryHeader (withTarget);
+
     bool allMeasured = true;
+    bool anyFailedTarget = false;
     bool first = true;
 
-    for (const auto& input : inputs)
     {
-        std::unique_ptr<juce::AudioFormatReader> reader;
-        juce::String error;
+        ProgressLine progress (!options.quiet && isatty (STDERR_FILENO) != 0, inputs, options);
 
-        if (options.reference)
-            reader = std::make_unique<ReferenceProgramme>();
-        else
-            reader = openInput (formats, input, error);
-
-        InputLayout layout;
-        OfflineMeter::Measurement measurement;
-        auto outcome = reader == nullptr ? juce::Result::fail (error)
-                                         : InputLayout::forReader (*reader, options.layout, layout);
-
-        if (outcome.wasOk())
-        {
-            ProgressLine progress (showProgress, input);
-            outcome = OfflineMeter::measure (*reader, layout, options, progress.callback(), measurement);
-        }
-
-        if (outcome.failed())
-        {
-            printError (input + ": " + outcome.getErrorMessage());
-            allMeasured = false;
-            continue;
-        }
-
-        const auto output = options.json ? MeasurementOutput::json (input, measurement) + "\n"
-                                         : (first ? "" : "\n") + MeasurementOutput::text (input, measurement);
-        std::fputs (output.toRawUTF8(), stdout);
-        std::fflush (stdout);
-        first = false;
-
-        if (reportTarget != juce::File())
-        {
-            const auto file = reportIntoFolder ? reportNames.next (reportTarget, input) : reportTarget;
-            const auto written = LoudnessReport::writeFile (file, MeasurementOutput::report (measurement));
-
-            if (written.failed())
+        MeasureJob::measureAll (
+            inputs, options, jobs,
+            [&progress] (int index, double proportion) { progress.setProportion (index, proportion); },
+            [&progress] { progress.draw(); },
+            [&] (int index, MeasureJob::Outcome& outcome)
             {
-                printError (input + ": report not written: " + written.getErrorMessage());
-                allMeasured = false;
-            }
+                const auto& input = inputs[(size_t)index].name;
+                const auto& measurement = outcome.measurement;
+                progress.finished (index);
+                progress.clear();
+                const juce::ScopeGuard redraw{[&progress, index, &inputs]
+                                              {
+                                                  if (index + 1 < (int)inputs.size())
+                                                      progress.draw();
+                                              }};
+
+                if (outcome.result.failed())
+                {
+                    printError (input + ": " + outcome.result.getErrorMessage());
+                    summary << MeasurementOutput::summaryRow (input, outcome.result.getErrorMessage(),
+                                                              withTarget);
+                    allMeasured = false;
+                    return;
+                }
+
+                const auto output = options.json
+                                        ? MeasurementOutput::json (input, measurement) + "\n"
+                                        : (first ? "" : "\n") + MeasurementOutput::text (input, measurement);
+                std::fputs (output.toRawUTF8(), stdout);
+                std::fflush (stdout);
+                first = false;
+                anyFailedTarget = anyFailedTarget || measurement.failedTarget();
+                summary << MeasurementOutput::summaryRow (input, measurement, withTarget);
+
+                const auto failed = [&input, &allMeasured] (const char* what, const juce::Result& written)
+                {
+                    if (written.failed())
+                    {
+                        printError (input + ": " + what + " not written: " + written.getErrorMessage());
+                        allMeasured = false;
+                    }
+                };
+
+                failed ("timeline", outcome.timelineWritten);
+
+                if (const auto file = reportNames.next (input); file != juce::File())
+                    failed ("report",
+                            LoudnessReport::writeFile (file, MeasurementOutput::report (measurement)));
+
+                if (const auto file = plotNames.next (input); file != juce::File())
+                    failed ("plot", TimelinePlot::write (file, TimelinePlot::render (input, measurement,
+                                                                                     options.plotWidth,
+                                                                                     options.plotHeight)));
+            });
+    }
+
+    if (options.summaryPath.isNotEmpty())
+    {
+        const auto written = LoudnessReport::writeFile (here.getChildFile (options.summaryPath), summary);
+        if (written.failed())
+        {
+            printError (options.summaryPath + ": summary not written: " + written.getErrorMessage());
+            allMeasured = false;
         }
     }
 
-    return allMeasured ? 0 : 1;
+    // An input that could not be measured outweighs a failed target: its verdict is unknown.
+    if (!allMeasured)
+        return 1;
+    return anyFailedTarget ? 3 : 0;
 }

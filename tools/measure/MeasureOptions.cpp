@@ -1,11 +1,22 @@
 #include "MeasureOptions.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
+#include <stdexcept>
+#include <vector>
 
 namespace
 {
+// A usage error with the message to show; thrown from an option's conversion while CLI11 parses.
+struct UsageError : std::runtime_error
+{
+    explicit UsageError (const juce::String& message) : std::runtime_error (message.toStdString()) {}
+};
+
 // A whole number or a decimal, nothing else around it.
 bool parseNumber (const juce::String& text, double& value)
 {
@@ -20,145 +31,406 @@ bool parseNumber (const juce::String& text, double& value)
     return errno == 0 && end != begin && *end == 0 && std::isfinite (value);
 }
 
-juce::Result parseThreshold (const juce::String& option, const juce::String& text,
-                             std::optional<float>& result)
+float threshold (const juce::String& option, const juce::String& text)
 {
     double value = 0.0;
     if (!parseNumber (text, value))
-        return juce::Result::fail (option + " needs a number in LUFS, not \"" + text + "\"");
+        throw UsageError (option + " needs a number in LUFS, not \"" + text + "\"");
 
     // The thresholds' own range; outside it the meter would count against another level
     // than the one asked for.
     if (value < -30.0 || value > -10.0)
-        return juce::Result::fail (option + " must lie between -30 and -10 LUFS");
+        throw UsageError (option + " must lie between -30 and -10 LUFS");
 
-    result = static_cast<float> (value);
-    return juce::Result::ok();
+    return static_cast<float> (value);
 }
+
+// A whole number from 1 to maximum, or a usage error naming what it counts.
+int wholeNumber (const juce::String& option, const juce::String& text, const char* what, int maximum)
+{
+    double n = 0.0;
+    if (!parseNumber (text, n) || n != std::floor (n) || n < 1.0 || n > maximum)
+        throw UsageError (option + " needs a whole number of " + what + " from 1 to " +
+                          juce::String (maximum) + ", not \"" + text + "\"");
+    return static_cast<int> (n);
+}
+
+juce::String fileName (const juce::String& option, const juce::String& text)
+{
+    if (text.isEmpty())
+        throw UsageError (option + " needs a file name");
+    return text;
+}
+
+// A number in unit from minimum to maximum.
+// "WxH" in pixels, each within its limits.
+void pictureSize (const juce::String& option, const juce::String& text, int& width, int& height)
+{
+    const auto w = text.upToFirstOccurrenceOf ("x", false, true);
+    const auto h = text.fromFirstOccurrenceOf ("x", false, true);
+    double x = 0.0, y = 0.0;
+
+    if (!parseNumber (w, x) || !parseNumber (h, y) || x != std::floor (x) || y != std::floor (y) ||
+        x < MeasureOptions::minimumPlotWidth || x > MeasureOptions::maximumPlotWidth ||
+        y < MeasureOptions::minimumPlotHeight || y > MeasureOptions::maximumPlotHeight)
+        throw UsageError (option + " needs WIDTHxHEIGHT in whole pixels, from " +
+                          juce::String (MeasureOptions::minimumPlotWidth) + "x" +
+                          juce::String (MeasureOptions::minimumPlotHeight) + " to " +
+                          juce::String (MeasureOptions::maximumPlotWidth) + "x" +
+                          juce::String (MeasureOptions::maximumPlotHeight) + ", not \"" + text + "\"");
+
+    width = static_cast<int> (x);
+    height = static_cast<int> (y);
+}
+
+double limit (const juce::String& option, const juce::String& text, const char* unit, double minimum,
+              double maximum)
+{
+    double value = 0.0;
+    if (!parseNumber (text, value))
+        throw UsageError (option + " needs a number in " + unit + ", not \"" + text + "\"");
+
+    if (value < minimum || value > maximum)
+        throw UsageError (option + " must lie between " + juce::String (minimum) + " and " +
+                          juce::String (maximum) + " " + unit);
+
+    return value;
+}
+
+// The usage error for a word that is none of names.
+[[noreturn]] void notOneOf (const juce::String& option, juce::StringArray names, const juce::String& text)
+{
+    const auto last = names[names.size() - 1];
+    names.remove (names.size() - 1);
+    throw UsageError (option + " must be " + names.joinIntoString (", ") + " or " + last + ", not \"" + text +
+                      "\"");
+}
+
+// One of the listed words, or a usage error that names them.
+template <typename Value>
+Value choice (const juce::String& option, const juce::String& text,
+              std::initializer_list<std::pair<const char*, Value>> words, bool ignoreCase = false)
+{
+    juce::StringArray names;
+    for (const auto& [name, value] : words)
+    {
+        if (ignoreCase ? text.equalsIgnoreCase (name) : text == name)
+            return value;
+        names.add (name);
+    }
+
+    notOneOf (option, names, text);
+}
+
+const char* const programName = "tarn51-measure";
+
+// The help text's groups, in the order they are shown.
+const char* const measurementGroup = "Measurement";
+const char* const outputGroup = "Output";
+const char* const qcGroup = "QC";
+const char* const batchGroup = "Batch";
+
+// The help text in the usage's own style: the usage lines, the option groups, the exit status.
+class UsageFormatter : public CLI::Formatter
+{
+public:
+    UsageFormatter() { column_width (30); }
+
+    // The usage lines first, then what the program does.
+    std::string make_description (const CLI::App*) const override { return {}; }
+
+    std::string make_usage (const CLI::App* app, std::string) const override
+    {
+        return std::string ("usage: ") + programName + " [options] FILE...\n" + "       " + programName +
+               " [options] --reference\n\n" + app->get_description() + "\n\n";
+    }
+
+    // One blank line before each group, not two.
+    std::string make_group (std::string group, bool positional,
+                            std::vector<const CLI::Option*> options) const override
+    {
+        return CLI::Formatter::make_group (group, positional, options).substr (1);
+    }
+
+    std::string make_positionals (const CLI::App*) const override { return {}; }
+
+    std::string make_option_name (const CLI::Option* option, bool) const override
+    {
+        juce::StringArray names;
+        for (const auto& n : option->get_snames())
+            names.add ("-" + juce::String (n));
+        for (const auto& n : option->get_lnames())
+            names.add ("--" + juce::String (n));
+        return names.joinIntoString (", ").toStdString();
+    }
+};
+
+// Every option of the command line, declared once: parsing and the help text both come from
+// here. A switch sets a bool; an option with a value hands its text to a conversion that
+// fills the options or throws a UsageError with the message to show.
+class CommandLine
+{
+public:
+    explicit CommandLine (MeasureOptions& options)
+    {
+        app.name (programName);
+        app.description ("Measures loudness (ITU-R BS.1770, EBU R128) and true peak of audio files\n"
+                         "(WAV, AIFF, FLAC, Ogg Vorbis; mono, stereo, 5.0 or 5.1).");
+        app.footer ("Exit status: 0 every input measured (and met its target), 1 some input could not be\n"
+                    "measured, 2 usage error, 3 every input measured and some failed its target.");
+        app.formatter (std::make_shared<UsageFormatter>());
+        app.set_help_flag(); // -h is ours, so that usage errors still win over it
+        app.allow_extras();  // unknown options are named by parse() in our words
+        app.add_option ("inputs", inputs);
+
+        declare (options);
+    }
+
+    // The options, group by group, in the order the help text lists them.
+    void declare (MeasureOptions& o)
+    {
+        using Layout = MeasureOptions::Layout;
+
+        flag (measurementGroup, "--reference",
+              "measure the built-in reference programme: 1 kHz stereo sine,\n-23 dBFS, 20 s, 48 kHz",
+              o.reference);
+
+        value (measurementGroup, "--standard", "ebu|atsc|arib",
+               "select that program (preset) before measuring; default ebu",
+               [&o] (const juce::String& option, const juce::String& v) {
+                   o.standard = choice<int> (option, v, {{"ebu", 0}, {"atsc", 1}, {"arib", 2}}, true);
+               });
+
+        value (measurementGroup, "--gating", "on|off", "default on",
+               [&o] (const juce::String& option, const juce::String& v) {
+                   o.gating = choice<bool> (option, v, {{"on", true}, {"off", false}});
+               });
+
+        value (measurementGroup, "--ml-threshold", "LUFS",
+               "override the momentary hit threshold (-30 to -10); hits count\n"
+               "momentary values, ten a second",
+               [&o] (const juce::String& option, const juce::String& v)
+               { o.momentaryThreshold = threshold (option, v); });
+
+        value (measurementGroup, "--st-threshold", "LUFS",
+               "override the short-term hit threshold (-30 to -10); hits count\n"
+               "short-term values, ten a second",
+               [&o] (const juce::String& option, const juce::String& v)
+               { o.shortTermThreshold = threshold (option, v); });
+
+        value (measurementGroup, "--layout", "auto|itu|c24|dts",
+               "how a file's channels map to L R C LFE Ls Rs; auto (default)\n"
+               "uses the file's channel layout when it has one, else by count:\n"
+               "1 -> L, 2 -> L R, 5 -> L R C Ls Rs, 6 -> L R C LFE Ls Rs;\n"
+               "itu, c24 and dts apply the plug-in's three orders of \"Surround\n"
+               "layout\" to a 6-channel file",
+               [&o] (const juce::String& option, const juce::String& v)
+               {
+                   o.layout = choice<Layout> (option, v,
+                                              {{"auto", Layout::automatic},
+                                               {"itu", Layout::itu},
+                                               {"c24", Layout::c24},
+                                               {"dts", Layout::dts}});
+               });
+
+        value (measurementGroup, "--block", "N", "block size, default 512",
+               [&o] (const juce::String& option, const juce::String& v)
+               { o.blockSize = wholeNumber (option, v, "samples", MeasureOptions::maximumBlockSize); });
+
+        flag (outputGroup, "--json", "one JSON object per file on stdout, one line each", o.json);
+
+        value (outputGroup, "--report", "FILE",
+               "also write the loudness report file for the measured input;\n"
+               "with several inputs, FILE is a folder and gets one NAME.txt per input",
+               [&o] (const juce::String& option, const juce::String& v)
+               { o.reportPath = fileName (option, v); });
+
+        value (outputGroup, "--timeline", "FILE",
+               "also write the loudness every 100 ms as CSV: the end of the step\n"
+               "(s), momentary, short-term and integrated loudness (LUFS) and the\n"
+               "step's true peak (dBTP); empty where there is none yet. With\n"
+               "several inputs, FILE is a folder and gets one NAME.csv per input",
+               [&o] (const juce::String& option, const juce::String& v)
+               { o.timelinePath = fileName (option, v); });
+
+        value (outputGroup, "--plot", "FILE.png",
+               "also draw the loudness over the whole programme as a PNG\n"
+               "picture; with several inputs, a folder with one NAME.png per input",
+               [&o] (const juce::String& option, const juce::String& v)
+               { o.plotPath = fileName (option, v); });
+
+        value (outputGroup, "--plot-size", "WxH", "the picture's size in pixels; default 1200x400",
+               [&o] (const juce::String& option, const juce::String& v)
+               { pictureSize (option, v, o.plotWidth, o.plotHeight); });
+
+        value (qcGroup, "--target", DeliveryTarget::namesText(),
+               "judge each input against a delivery target: programme loudness\n"
+               "-23.0 LUFS +/- 1.0 LU and max true peak -1.0 dBTP (ebu-r128),\n"
+               "the same and max short-term -18.0 LUFS (ebu-r128-s1), or\n"
+               "-24.0 LKFS +/- 2.0 and -2.0 dBTP (atsc-a85); values equal to a\n"
+               "limit pass. The options below tighten it, or alone make a custom one",
+               [this] (const juce::String& option, const juce::String& v)
+               {
+                   if (!DeliveryTarget::isName (v))
+                       notOneOf (option, juce::StringArray::fromTokens (DeliveryTarget::namesText(), "|", ""),
+                                 v);
+                   targetRequest.name = v;
+               });
+
+        value (qcGroup, "--target-loudness", "LUFS", "programme loudness of a custom target",
+               [this] (const juce::String& option, const juce::String& v)
+               { targetRequest.loudness = limit (option, v, "LUFS", -60.0, 0.0); });
+
+        value (qcGroup, "--tolerance", "LU", "how far the programme loudness may lie from it; default 1.0",
+               [this] (const juce::String& option, const juce::String& v)
+               { targetRequest.tolerance = limit (option, v, "LU", 0.0, 20.0); });
+
+        value (qcGroup, "--max-true-peak", "dBTP", "highest true peak allowed",
+               [this] (const juce::String& option, const juce::String& v)
+               { targetRequest.maxTruePeak = limit (option, v, "dBTP", -60.0, 20.0); });
+
+        value (qcGroup, "--max-short-term", "LUFS", "highest short-term loudness allowed",
+               [this] (const juce::String& option, const juce::String& v)
+               { targetRequest.maxShortTerm = limit (option, v, "LUFS", -60.0, 0.0); });
+
+        flag (outputGroup, "-q,--quiet", "no progress line", o.quiet);
+        flag (outputGroup, "-h,--help", "this text", o.help);
+
+        value (batchGroup, "-j,--jobs", "N",
+               "measure up to N inputs at once; default: one per processor core.\n"
+               "Output stays in input order, the values as measured one by one",
+               [&o] (const juce::String& option, const juce::String& v)
+               { o.jobs = wholeNumber (option, v, "inputs", MeasureOptions::maximumJobs); });
+
+        flag (batchGroup, "-r,--recursive",
+              "a folder among the inputs stands for the audio files in it and\n"
+              "its subfolders (hidden ones left out), in sorted order",
+              o.recursive);
+
+        value (batchGroup, "--summary", "FILE",
+               "also write a CSV table with one row per input: its values,\n"
+               "the verdict with a target, or why it could not be measured",
+               [&o] (const juce::String& option, const juce::String& v)
+               { o.summaryPath = fileName (option, v); });
+    }
+
+    // Parses the arguments (the program name not among them) into the options given to the
+    // constructor; throws a UsageError.
+    void parse (const juce::StringArray& arguments)
+    {
+        std::vector<std::string> reversed;
+        for (int i = arguments.size(); --i >= 0;)
+            reversed.push_back (arguments[i].toStdString());
+
+        refuseEmptyInlineValues (arguments);
+
+        try
+        {
+            app.parse (reversed);
+        }
+        catch (const CLI::ArgumentMismatch&)
+        {
+            // Raised only when the arguments ran out before an option's value: the last one.
+            throw UsageError (arguments[arguments.size() - 1] + " needs a value");
+        }
+        catch (const CLI::ParseError& e)
+        {
+            throw UsageError (e.what());
+        }
+
+        for (const auto& extra : app.remaining())
+            if (extra != "--")
+                throw UsageError ("unknown option " +
+                                  juce::String (extra).upToFirstOccurrenceOf ("=", false, false));
+
+        for (const auto& [option, target] : flags)
+        {
+            // "--name=value" reaches a switch as the value, a plain "--name" as "true".
+            for (const auto& result : option->results())
+                if (result != "true")
+                    throw UsageError ("--" + juce::String (option->get_lnames().front()) + " takes no value");
+
+            if (option->count() > 0)
+                target.get() = true;
+        }
+    }
+
+    std::string help() const { return app.help(); }
+
+    std::vector<std::string> inputs;
+    DeliveryTarget::Request targetRequest;
+
+private:
+    using Conversion = std::function<void (const juce::String& option, const juce::String& value)>;
+
+    void flag (const char* group, const char* names, const char* description, bool& target)
+    {
+        flags.emplace_back (app.add_flag (names)->description (description)->group (group), target);
+    }
+
+    // names: "--name" or "-n,--name"; messages name the option by its long name.
+    void value (const char* group, const char* names, const juce::String& valueName, const char* description,
+                Conversion convert)
+    {
+        const auto name = "--" + juce::String (names).fromLastOccurrenceOf ("--", false, false);
+        app.add_option_function<std::string> (
+               names,
+               [name, convert] (const std::string& text)
+               { convert (name, juce::String::fromUTF8 (text.c_str())); },
+               description)
+            ->type_name (valueName.toStdString())
+            ->group (group)
+            ->trigger_on_parse(); // in command-line order, the last of a repeated option winning
+        conversions[name] = convert;
+    }
+
+    // CLI11 would take "--name=" with nothing after the sign as "--name" and use the next
+    // argument as its value ("--report= song.wav" would overwrite the song). The empty value
+    // goes to the option's own conversion instead, which refuses it.
+    void refuseEmptyInlineValues (const juce::StringArray& arguments) const
+    {
+        for (const auto& argument : arguments)
+        {
+            if (argument == "--")
+                return;
+
+            const auto name = argument.upToFirstOccurrenceOf ("=", false, false);
+            const auto found = conversions.find (name);
+            if (argument.startsWith ("--") && argument == name + "=" && found != conversions.end())
+                found->second (name, {});
+        }
+    }
+
+    CLI::App app;
+    std::vector<std::pair<CLI::Option*, std::reference_wrapper<bool>>> flags;
+    std::map<juce::String, Conversion> conversions;
+};
 } // namespace
 
 juce::Result MeasureOptions::parse (const juce::StringArray& arguments, MeasureOptions& options)
 {
     options = MeasureOptions();
-    bool optionsEnded = false;
 
-    for (int i = 0; i < arguments.size(); ++i)
+    try
     {
-        auto argument = arguments[i];
+        CommandLine commandLine (options);
+        commandLine.parse (arguments);
 
-        if (optionsEnded || !argument.startsWith ("-") || argument == "-")
-        {
-            options.inputs.add (argument);
-            continue;
-        }
+        for (const auto& input : commandLine.inputs)
+            options.inputs.add (juce::String::fromUTF8 (input.c_str()));
 
-        if (argument == "--")
+        if (!commandLine.targetRequest.isEmpty())
         {
-            optionsEnded = true;
-            continue;
+            DeliveryTarget target;
+            const auto made = DeliveryTarget::fromRequest (commandLine.targetRequest, target);
+            if (made.failed())
+                return made;
+            options.target = target;
         }
-
-        // --name=value is the same as --name value.
-        juce::String inlineValue;
-        bool hasInlineValue = false;
-        if (argument.startsWith ("--") && argument.containsChar ('='))
-        {
-            inlineValue = argument.fromFirstOccurrenceOf ("=", false, false);
-            argument = argument.upToFirstOccurrenceOf ("=", false, false);
-            hasInlineValue = true;
-        }
-
-        const auto takesValue = [&argument]
-        {
-            return argument == "--standard" || argument == "--gating" || argument == "--ml-threshold" ||
-                   argument == "--st-threshold" || argument == "--layout" || argument == "--block" ||
-                   argument == "--report";
-        }();
-
-        if (hasInlineValue && !takesValue)
-            return juce::Result::fail (argument + " takes no value");
-
-        juce::String value;
-        if (takesValue)
-        {
-            if (hasInlineValue)
-                value = inlineValue;
-            else if (i + 1 < arguments.size())
-                value = arguments[++i];
-            else
-                return juce::Result::fail (argument + " needs a value");
-        }
-
-        if (argument == "--reference")
-            options.reference = true;
-        else if (argument == "--json")
-            options.json = true;
-        else if (argument == "-q" || argument == "--quiet")
-            options.quiet = true;
-        else if (argument == "-h" || argument == "--help")
-            options.help = true;
-        else if (argument == "--standard")
-        {
-            const auto name = value.toLowerCase();
-            if (name == "ebu")
-                options.standard = 0;
-            else if (name == "atsc")
-                options.standard = 1;
-            else if (name == "arib")
-                options.standard = 2;
-            else
-                return juce::Result::fail ("--standard must be ebu, atsc or arib, not \"" + value + "\"");
-        }
-        else if (argument == "--gating")
-        {
-            if (value == "on")
-                options.gating = true;
-            else if (value == "off")
-                options.gating = false;
-            else
-                return juce::Result::fail ("--gating must be on or off, not \"" + value + "\"");
-        }
-        else if (argument == "--ml-threshold")
-        {
-            const auto r = parseThreshold (argument, value, options.momentaryThreshold);
-            if (r.failed())
-                return r;
-        }
-        else if (argument == "--st-threshold")
-        {
-            const auto r = parseThreshold (argument, value, options.shortTermThreshold);
-            if (r.failed())
-                return r;
-        }
-        else if (argument == "--layout")
-        {
-            if (value == "auto")
-                options.layout = Layout::automatic;
-            else if (value == "itu")
-                options.layout = Layout::itu;
-            else if (value == "c24")
-                options.layout = Layout::c24;
-            else if (value == "dts")
-                options.layout = Layout::dts;
-            else
-                return juce::Result::fail ("--layout must be auto, itu, c24 or dts, not \"" + value + "\"");
-        }
-        else if (argument == "--block")
-        {
-            double n = 0.0;
-            if (!parseNumber (value, n) || n != std::floor (n) || n < 1.0 || n > maximumBlockSize)
-                return juce::Result::fail ("--block needs a whole number of samples from 1 to " +
-                                           juce::String (maximumBlockSize) + ", not \"" + value + "\"");
-            options.blockSize = static_cast<int> (n);
-        }
-        else if (argument == "--report")
-        {
-            if (value.isEmpty())
-                return juce::Result::fail ("--report needs a file name");
-            options.reportPath = value;
-        }
-        else
-            return juce::Result::fail ("unknown option " + argument);
+    }
+    catch (const UsageError& e)
+    {
+        return juce::Result::fail (juce::String::fromUTF8 (e.what()));
     }
 
     if (options.help)
@@ -175,29 +447,6 @@ juce::Result MeasureOptions::parse (const juce::StringArray& arguments, MeasureO
 
 juce::String MeasureOptions::usage()
 {
-    return "usage: tarn51-measure [options] FILE...\n"
-           "       tarn51-measure [options] --reference\n"
-           "\n"
-           "Measures loudness (ITU-R BS.1770, EBU R128) and true peak of audio files\n"
-           "(WAV, AIFF, FLAC, Ogg Vorbis; mono, stereo, 5.0 or 5.1).\n"
-           "\n"
-           "  --reference            measure the built-in reference programme: 1 kHz stereo sine,\n"
-           "                         -23 dBFS, 20 s, 48 kHz\n"
-           "  --standard ebu|atsc|arib   select that program (preset) before measuring; default ebu\n"
-           "  --gating on|off        default on\n"
-           "  --ml-threshold LUFS, --st-threshold LUFS   override the hit thresholds (-30 to -10)\n"
-           "                         (hits count momentary and short-term values, ten a second each)\n"
-           "  --layout auto|itu|c24|dts  how a file's channels map to L R C LFE Ls Rs; auto (default)\n"
-           "                         uses the file's channel layout when it has one, else by count:\n"
-           "                         1 -> L, 2 -> L R, 5 -> L R C Ls Rs, 6 -> L R C LFE Ls Rs;\n"
-           "                         itu, c24 and dts apply the plug-in's three orders of \"Surround\n"
-           "                         layout\" to a 6-channel file\n"
-           "  --block N              block size, default 512\n"
-           "  --json                 one JSON object per file on stdout, one line each\n"
-           "  --report FILE          also write the loudness report file for the measured input;\n"
-           "                         with several inputs, FILE is a folder and gets one NAME.txt per input\n"
-           "  -q, --quiet            no progress line\n"
-           "  -h, --help             this text\n"
-           "\n"
-           "Exit status: 0 every input measured, 1 some input could not be measured, 2 usage error.\n";
+    MeasureOptions unused;
+    return juce::String::fromUTF8 (CommandLine (unused).help().c_str());
 }

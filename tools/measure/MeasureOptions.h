@@ -1,10 +1,13 @@
 #pragma once
 
+#include "DeliveryTarget.h"
+
 #include <juce_core/juce_core.h>
 
 #include <optional>
 
-// What the command line asks for.
+// What the command line asks for. The options themselves, with their help texts and groups,
+// are declared in one place: CommandLine::declare in MeasureOptions.cpp.
 class MeasureOptions
 {
 public:
@@ -26,10 +29,22 @@ public:
     int blockSize = 512;
     bool json = false;
     juce::String reportPath;
+    juce::String timelinePath;
+    juce::String plotPath;
+    int plotWidth = 1200;
+    int plotHeight = 400;
     bool quiet = false;
+    int jobs = 0; // inputs measured at once; 0: one per core
+    bool recursive = false;
+    juce::String summaryPath;
+    // The delivery target each input is judged against, if any.
+    std::optional<DeliveryTarget> target;
     bool help = false;
 
     static constexpr int maximumBlockSize = 1 << 20;
+    static constexpr int maximumJobs = 256;
+    static constexpr int minimumPlotWidth = 300, maximumPlotWidth = 8000;
+    static constexpr int minimumPlotHeight = 150, maximumPlotHeight = 4000;
 
     // Parses the arguments that follow the program name into options. A usage error leaves a
     // failed result with the message to show above the usage text.

@@ -33,6 +33,33 @@ juce::var number (double value)
 
     return value;
 }
+
+// A CSV field, quoted when it holds a separator, a quote or a line end.
+juce::String csvField (const juce::String& text)
+{
+    if (!text.containsAnyOf (",\"\r\n"))
+        return text;
+    return "\"" + text.replace ("\"", "\"\"") + "\"";
+}
+
+juce::String csvLine (const juce::StringArray& fields)
+{
+    juce::StringArray quoted;
+    for (const auto& f : fields)
+        quoted.add (csvField (f));
+    return quoted.joinIntoString (",") + "\n";
+}
+
+// A number exactly as the JSON writes it.
+juce::String jsonText (const juce::var& value)
+{
+    return juce::JSON::toString (value, true);
+}
+
+double durationOf (const OfflineMeter::Measurement& m)
+{
+    return static_cast<double> (m.lengthInSamples) / m.sampleRate;
+}
 } // namespace
 
 juce::String MeasurementOutput::json (const juce::String& inputName, const OfflineMeter::Measurement& m)
@@ -48,7 +75,7 @@ juce::String MeasurementOutput::json (const juce::String& inputName, const Offli
         o->setProperty ("sampleRate", m.sampleRate);
 
     o->setProperty ("channels", m.numChannels);
-    o->setProperty ("durationSeconds", number (static_cast<double> (m.lengthInSamples) / m.sampleRate));
+    o->setProperty ("durationSeconds", number (durationOf (m)));
     o->setProperty ("measuredSeconds", number (r.measuredSamples / m.sampleRate));
     o->setProperty ("standard", ReadoutText::standardName (m.standard));
     o->setProperty ("integrated", number (r.integrated));
@@ -73,6 +100,9 @@ juce::String MeasurementOutput::json (const juce::String& inputName, const Offli
     o->setProperty ("momentaryThreshold", number (m.momentaryThreshold));
     o->setProperty ("shortTermThreshold", number (m.shortTermThreshold));
 
+    if (m.target)
+        o->setProperty ("target", m.target->toJson (m.verdict));
+
     return juce::JSON::toString (juce::var (o.get()), true);
 }
 
@@ -90,10 +120,61 @@ juce::String MeasurementOutput::text (const juce::String& inputName, const Offli
     for (const auto& line : LoudnessReport::statisticsLines (statistics (m)))
         result << line << "\n";
 
-    return result;
+    return result + verdictLine (m);
 }
 
 juce::String MeasurementOutput::report (const OfflineMeter::Measurement& m)
 {
-    return LoudnessReport::text (m.productName, juce::Time::getCurrentTime(), statistics (m));
+    return LoudnessReport::text (m.productName, juce::Time::getCurrentTime(), statistics (m)) +
+           verdictLine (m);
+}
+
+juce::String MeasurementOutput::verdictLine (const OfflineMeter::Measurement& m)
+{
+    return m.target ? m.target->verdictLine (m.verdict) + "\n" : juce::String();
+}
+
+juce::String MeasurementOutput::summaryHeader (bool withTarget)
+{
+    juce::StringArray columns{"file",         "durationSeconds", "integrated", "loudnessRange",
+                              "maxMomentary", "maxShortTerm",    "maxTruePeak"};
+    if (withTarget)
+        columns.addArray ({"target", "verdict", "failures"});
+    columns.add ("error");
+    return csvLine (columns);
+}
+
+juce::String MeasurementOutput::summaryRow (const juce::String& inputName, const OfflineMeter::Measurement& m,
+                                            bool withTarget)
+{
+    const auto& r = m.readings;
+    juce::StringArray fields{inputName,
+                             jsonText (number (durationOf (m))),
+                             jsonText (number (r.integrated)),
+                             jsonText (number (r.loudnessRange)),
+                             jsonText (number (r.maxMomentary)),
+                             jsonText (number (r.maxShortTerm)),
+                             jsonText (number (r.maxTruePeak))};
+
+    if (withTarget)
+    {
+        juce::StringArray failures;
+        for (const auto& f : m.verdict.failures)
+            failures.add (f.text);
+        fields.addArray ({m.target ? m.target->id : juce::String(), m.verdict.passed() ? "pass" : "fail",
+                          failures.joinIntoString ("; ")});
+    }
+
+    fields.add ({});
+    return csvLine (fields);
+}
+
+juce::String MeasurementOutput::summaryRow (const juce::String& inputName, const juce::String& error,
+                                            bool withTarget)
+{
+    juce::StringArray fields{inputName};
+    for (int i = 0; i < 6 + (withTarget ? 3 : 0); ++i)
+        fields.add ({});
+    fields.add (error);
+    return csvLine (fields);
 }

@@ -15,9 +15,21 @@ public:
     static LoudnessReport::Statistics statistics (const OfflineMeter::Measurement& m);
 
     // The text printed without --json: a line naming the input, then the report's statistics
-    // lines, each ended by "\n".
+    // lines and the verdict line, each ended by "\n".
     static juce::String text (const juce::String& inputName, const OfflineMeter::Measurement& m);
 
-    // The whole report file's text, dated now.
+    // The whole report file's text, dated now; the verdict line follows the statistics.
     static juce::String report (const OfflineMeter::Measurement& m);
+
+    // The --summary table (CSV): the header line, and the row of an input that was measured
+    // or of one that could not be (with the reason). Numbers read as in the JSON; the verdict
+    // columns appear with a target only. Each line ends with "\n".
+    static juce::String summaryHeader (bool withTarget);
+    static juce::String summaryRow (const juce::String& inputName, const OfflineMeter::Measurement& m,
+                                    bool withTarget);
+    static juce::String summaryRow (const juce::String& inputName, const juce::String& error,
+                                    bool withTarget);
+
+    // "Target NAME: pass" or "...: fail (...)" and a line end; nothing without a target.
+    static juce::String verdictLine (const OfflineMeter::Measurement& m);
 };

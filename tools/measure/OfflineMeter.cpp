@@ -4,8 +4,162 @@
 
 #include "processor/Tarn51AudioProcessor.h"
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 namespace
 {
+constexpr int blockChannels = 6;
+
+// Reads the input in chunks of whole blocks (large reads, few calls). Each input channel is
+// read straight into its place in a six-channel chunk; channels that no input channel feeds
+// stay silent. With `ahead`, a thread of its own reads while the caller measures, so that
+// decoding and measuring overlap; three chunks at most exist, so memory does not grow with the
+// length of the input. Without, the caller's next() reads into the one chunk.
+class ChunkReader
+{
+public:
+    struct Chunk
+    {
+        juce::AudioBuffer<float> audio;
+        juce::int64 start = 0;
+        int length = 0;      // samples read
+        bool failed = false; // reading stopped at start + length
+    };
+
+    ChunkReader (juce::AudioFormatReader& source, const std::vector<int>& channels, int blockSamples,
+                 juce::int64 totalLength, bool ahead)
+        : reader (source), inputChannels (channels), blockSize (blockSamples), length (totalLength),
+          chunkSize (blockSamples * std::max (1, targetChunk / blockSamples)), numChunks (ahead ? 3 : 1)
+    {
+        for (int i = 0; i < numChunks; ++i)
+        {
+            chunks[i].audio.setSize (blockChannels, chunkSize);
+            chunks[i].audio.clear();
+        }
+
+        if (ahead)
+            thread = std::thread ([this] { readAhead(); });
+    }
+
+    ~ChunkReader()
+    {
+        if (!thread.joinable())
+            return;
+
+        {
+            const std::lock_guard<std::mutex> guard (lock);
+            stopping = true;
+        }
+        changed.notify_all();
+        thread.join();
+    }
+
+    // The next chunk in file order, once it is read; nullptr after the last one, and after one
+    // that failed.
+    Chunk* next()
+    {
+        if (!thread.joinable())
+        {
+            const auto position = consumed * chunkSize;
+            if (position >= length || (consumed > 0 && chunks[0].failed))
+                return nullptr;
+
+            ++consumed;
+            fill (chunks[0], position);
+            return &chunks[0];
+        }
+
+        std::unique_lock<std::mutex> guard (lock);
+
+        if (consumed > 0)
+        {
+            ++freed; // the previous chunk is done with
+            changed.notify_all();
+        }
+
+        changed.wait (guard, [this] { return filled > consumed || (finished && filled == consumed); });
+        return filled > consumed ? &chunks[(consumed++) % numChunks] : nullptr;
+    }
+
+private:
+    static constexpr int targetChunk = 16384;
+
+    void readAhead()
+    {
+        bool failed = false;
+
+        for (juce::int64 index = 0; index * chunkSize < length && !failed; ++index)
+        {
+            {
+                std::unique_lock<std::mutex> guard (lock);
+                changed.wait (guard, [this, index] { return stopping || index - freed < numChunks; });
+                if (stopping)
+                    return;
+            }
+
+            auto& chunk = chunks[index % numChunks];
+            failed = !fill (chunk, index * chunkSize);
+
+            const std::lock_guard<std::mutex> guard (lock);
+            ++filled;
+            changed.notify_all();
+        }
+
+        const std::lock_guard<std::mutex> guard (lock);
+        finished = true;
+        changed.notify_all();
+    }
+
+    // False when reading failed; the chunk then holds the blocks before the one that failed.
+    bool fill (Chunk& chunk, juce::int64 position)
+    {
+        chunk.start = position;
+        chunk.length = static_cast<int> (std::min<juce::int64> (chunkSize, length - position));
+        chunk.failed = false;
+
+        if (read (chunk, 0, chunk.length))
+            return true;
+
+        int done = 0;
+        while (done < chunk.length && read (chunk, done, std::min (blockSize, chunk.length - done)))
+            done += blockSize;
+
+        chunk.length = std::min (done, chunk.length);
+        chunk.failed = true;
+        return false;
+    }
+
+    bool read (Chunk& chunk, int offset, int count)
+    {
+        // Inputs have at most six channels: no layout exists for more.
+        float* destinations[blockChannels]{};
+        const auto numInput = std::min (blockChannels, static_cast<int> (inputChannels.size()));
+
+        for (int c = 0; c < numInput; ++c)
+            destinations[c] = inputChannels[(size_t)c] >= 0
+                                  ? chunk.audio.getWritePointer (inputChannels[(size_t)c]) + offset
+                                  : nullptr;
+
+        return reader.read (destinations, numInput, chunk.start + offset, count);
+    }
+
+    juce::AudioFormatReader& reader;
+    const std::vector<int>& inputChannels;
+    const int blockSize;
+    const juce::int64 length;
+    const int chunkSize;
+    const int numChunks;
+    Chunk chunks[3];
+
+    std::mutex lock;
+    std::condition_variable changed;
+    juce::int64 filled = 0, consumed = 0, freed = 0;
+    bool finished = false, stopping = false;
+    std::thread thread;
+};
+
 constexpr double supportedRates[] = {44100.0, 48000.0, 88200.0, 96000.0, 176400.0, 192000.0};
 
 void setValue (Tarn51AudioProcessor& processor, const char* name, float value)
@@ -41,7 +195,7 @@ juce::String OfflineMeter::supportedRatesText()
 
 juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const InputLayout& layout,
                                     const MeasureOptions& options, const Progress& progress,
-                                    Measurement& result)
+                                    Measurement& result, bool readAhead, const StepSink& steps)
 {
     const auto sampleRate = reader.sampleRate;
     const auto blockSize = options.blockSize;
@@ -53,8 +207,6 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
 
     if (static_cast<int> (layout.blockChannels.size()) != numInputChannels)
         return juce::Result::fail ("no channel layout for " + juce::String (numInputChannels) + " channels");
-
-    constexpr int blockChannels = 6;
 
     Tarn51AudioProcessor processor;
     OfflinePlayHead playHead (sampleRate);
@@ -81,40 +233,62 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
 
     processor.prepareToPlay (sampleRate, blockSize);
 
-    juce::AudioBuffer<float> block (blockChannels, blockSize);
-    block.clear();
     juce::MidiBuffer midi;
 
-    // Each input channel is read straight into its place in the block; block channels that
-    // no input channel feeds stay silent.
-    std::vector<float*> destinations;
-    for (auto channel : layout.blockChannels)
-        destinations.push_back (channel >= 0 ? block.getWritePointer (channel) : nullptr);
+    // The steps a block completed, handed on after it. A block brings far fewer steps than the
+    // history holds at full resolution, so none is missed.
+    std::vector<LoudnessHistory::Step> newSteps;
+    std::int64_t stepsTaken = 0;
+    if (steps != nullptr)
+        newSteps.resize (LoudnessHistory::recentCapacity);
+
+    const auto takeSteps = [&]
+    {
+        int count = 0;
+        const auto first =
+            processor.loudnessHistory.copyRecent (stepsTaken, newSteps.data(), (int)newSteps.size(), count);
+
+        for (int i = 0; i < count; ++i)
+            steps (first + i, newSteps[(size_t)i]);
+
+        stepsTaken = first + count;
+    };
 
     const auto length = std::max<juce::int64> (0, reader.lengthInSamples);
     auto lastProgress = juce::Time::getMillisecondCounter();
     juce::Result outcome = juce::Result::ok();
+    ChunkReader input (reader, layout.blockChannels, blockSize, length, readAhead);
 
-    for (juce::int64 position = 0; position < length; position += blockSize)
+    while (auto* chunk = input.next())
     {
-        const auto n = static_cast<int> (std::min<juce::int64> (blockSize, length - position));
-
-        if (!reader.read (destinations.data(), numInputChannels, position, n))
+        for (int offset = 0; offset < chunk->length; offset += blockSize)
         {
+            // The last block of a file may be shorter: the same channels, n samples of them.
+            const auto n = std::min (blockSize, chunk->length - offset);
+            float* channels[blockChannels];
+            for (int c = 0; c < blockChannels; ++c)
+                channels[c] = chunk->audio.getWritePointer (c) + offset;
+
+            juce::AudioBuffer<float> audio (channels, blockChannels, n);
+            playHead.setPosition (chunk->start + offset);
+            processor.processBlock (audio, midi);
+
+            if (steps != nullptr)
+                takeSteps();
+
+            if (progress != nullptr && juce::Time::getMillisecondCounter() - lastProgress >= 200)
+            {
+                lastProgress = juce::Time::getMillisecondCounter();
+                progress (static_cast<double> (chunk->start + offset + n) / static_cast<double> (length));
+            }
+        }
+
+        if (chunk->failed)
+        {
+            const auto position = chunk->start + chunk->length;
             outcome = juce::Result::fail (
                 "read error at " + juce::String (static_cast<double> (position) / sampleRate, 3) + " s");
             break;
-        }
-
-        // The last block of a file may be shorter: the same channels, n samples of them.
-        juce::AudioBuffer<float> audio (block.getArrayOfWritePointers(), blockChannels, n);
-        playHead.setPosition (position);
-        processor.processBlock (audio, midi);
-
-        if (progress != nullptr && juce::Time::getMillisecondCounter() - lastProgress >= 200)
-        {
-            lastProgress = juce::Time::getMillisecondCounter();
-            progress (static_cast<double> (position + n) / static_cast<double> (length));
         }
     }
 
@@ -133,5 +307,17 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
     result.shortTermThreshold = valueOf (processor, "STL Threshold");
     result.readings = processor.readings;
     result.results = processor.latestResults;
+    result.truePeakLimit = valueOf (processor, "TruePeak Max Level");
+
+    if (options.plotPath.isNotEmpty())
+    {
+        result.overview.resize (LoudnessHistory::overviewCapacity);
+        result.overviewShape = processor.loudnessHistory.copyOverview (result.overview.data());
+        result.overview.resize ((size_t)result.overviewShape.numBuckets);
+    }
+
+    result.target = options.target;
+    if (options.target)
+        result.verdict = options.target->judge (result.readings, result.standard);
     return juce::Result::ok();
 }
