@@ -60,6 +60,15 @@ target_compile_options(Tarn51_VST PRIVATE -Wno-cpp)
 # take the file name as the plug-in's name.
 set_target_properties(Tarn51_VST PROPERTIES PREFIX "")
 
+# VST3: the exported entry point puts every audio component JUCE's wrapper creates behind a
+# guard that keeps the audio path whole when a host hands over another channel count than the
+# bus arrangement it agreed to (plugin/vst3/). JUCE's own entry point is renamed for it.
+set(TARN_VST3_GUARD "${CMAKE_SOURCE_DIR}/plugin/vst3/Vst3ChannelGuard.cpp")
+target_sources(Tarn51_VST3 PRIVATE "${TARN_VST3_GUARD}")
+target_compile_definitions(Tarn51_VST3 PRIVATE
+    GetPluginFactory=tarn51JuceGetPluginFactory
+    TARN_JUCE_GET_PLUGIN_FACTORY=tarn51JuceGetPluginFactory)
+
 # The VST effect record's version field: 203 (JUCE would put the version code 0x20003
 # there; the vendor version query still answers 0x20003).
 target_compile_definitions(Tarn51_VST PRIVATE JucePlugin_VSTChunkStructureVersion=203)
@@ -124,6 +133,11 @@ target_link_libraries(Tarn51
 # shared code (linking the modules themselves would compile them a second time).
 get_target_property(TARN_JUCE_INCLUDES juce::juce_core INTERFACE_INCLUDE_DIRECTORIES)
 target_include_directories(Tarn51 SYSTEM PUBLIC ${TARN_JUCE_INCLUDES})
+target_include_directories(Tarn51_VST3 SYSTEM PRIVATE
+    "${TARN_JUCE_INCLUDES}/juce_audio_processors/format_types/VST3_SDK")
+# The VST3 interfaces have no virtual destructors by design: objects release themselves.
+set_source_files_properties("${TARN_VST3_GUARD}" PROPERTIES
+    COMPILE_OPTIONS "${TARN_WARNINGS};-Wno-non-virtual-dtor")
 
 # The editor's image set, drawn by tools/imagegen and checked in under resources/.
 # The code addresses each image by its resource name, the file name with '.' as '_'

@@ -78,7 +78,8 @@ juce::Image RiroruduLoudnessAudioProcessorEditor::decode (const char* data, int 
 }
 
 RiroruduLoudnessAudioProcessorEditor::RiroruduLoudnessAudioProcessorEditor (Tarn51AudioProcessor& p)
-    : juce::AudioProcessorEditor (p), tarnProcessor (p), standalone (p.isStandalone())
+    : juce::AudioProcessorEditor (p), tarnProcessor (p), standalone (p.isStandalone()),
+      historyPageComponent (p.loudnessHistory)
 {
     auto& table = tarnProcessor.parameters;
     indices.standard = table.indexOf ("Measurement Standard");
@@ -113,9 +114,11 @@ RiroruduLoudnessAudioProcessorEditor::RiroruduLoudnessAudioProcessorEditor (Tarn
     addAndMakeVisible (settingsPageComponent);
     addAndMakeVisible (aboutPageComponent);
     addAndMakeVisible (statisticsPageComponent);
+    addAndMakeVisible (historyPageComponent);
     settingsPageComponent.setVisible (false);
     aboutPageComponent.setVisible (false);
     statisticsPageComponent.setVisible (false);
+    historyPageComponent.setVisible (false);
 
     buildPageTabs();
 
@@ -477,6 +480,7 @@ void RiroruduLoudnessAudioProcessorEditor::buildPageTabs()
     pageTabs.addTab (tabText ("Statistics"), lightGrey, 1);
     pageTabs.addTab (tabText (" Settings "), lightGrey, 2);
     pageTabs.addTab (tabText (" About "), lightGrey, 3);
+    pageTabs.addTab (tabText (" History "), lightGrey, 4);
     pageTabs.setCurrentTabIndex (0, false);
     pageTabs.addChangeListener (this);
 }
@@ -496,7 +500,7 @@ void RiroruduLoudnessAudioProcessorEditor::updatePanels()
     pageTabs.setVisible (true);
 
     juce::Component* pages[numPages] = {&truePeakPageComponent, &statisticsPageComponent,
-                                        &settingsPageComponent, &aboutPageComponent};
+                                        &settingsPageComponent, &aboutPageComponent, &historyPageComponent};
 
     for (int i = 0; i < numPages; ++i)
     {
@@ -526,6 +530,9 @@ void RiroruduLoudnessAudioProcessorEditor::changeListenerCallback (juce::ChangeB
     }
 
     updatePanels();
+
+    if (pageShown[historyPage])
+        historyPageComponent.refresh();
 }
 
 void RiroruduLoudnessAudioProcessorEditor::buttonClicked (juce::Button* button)
@@ -681,6 +688,7 @@ void RiroruduLoudnessAudioProcessorEditor::timerCallback()
         truePeakValues[c].setText (ReadoutText::value (shown.peakHold[c], {}), juce::dontSendNotification);
 
     showHistogram (values[(size_t)indices.histogramLoudness] == 0.0f);
+    showHistory();
 
     momentaryHits.setText (juce::String ((int)shown.momentaryHits), juce::dontSendNotification);
     shortTermHits.setText (juce::String ((int)shown.shortTermHits), juce::dontSendNotification);
@@ -940,6 +948,17 @@ void RiroruduLoudnessAudioProcessorEditor::showHistogram (bool momentarySource)
     histogram.repaint();
     cachedLevels.swapWith (freshLevels);
     cachedCounts.swapWith (freshCounts);
+}
+
+void RiroruduLoudnessAudioProcessorEditor::showHistory()
+{
+    // The page follows the meter's scale and alarm level even while hidden, but takes the
+    // history's new steps only while it is shown.
+    historyPageComponent.setDisplay (juce::jmax (0, lastScaleKey), (float)alarmLevelSlider.getValue(),
+                                     tarnProcessor.getHostFrameRate());
+
+    if (pageShown[historyPage])
+        historyPageComponent.refresh();
 }
 
 void RiroruduLoudnessAudioProcessorEditor::showAlarm (const MeterReadings& r)

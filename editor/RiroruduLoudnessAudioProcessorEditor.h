@@ -2,6 +2,7 @@
 
 #include "editor/MeterScale.h"
 #include "editor/OSKAHistogramContainer.h"
+#include "editor/OSKAHistoryPage.h"
 #include "editor/RIRORuduArrowVU.h"
 #include "editor/RIRORuduLRVU.h"
 #include "editor/RIRORuduLoudnessHistogram.h"
@@ -22,8 +23,8 @@
 class Tarn51AudioProcessor;
 
 // The meter's window, 729 x 472 pixels and never resized: the histogram panel on the left,
-// the loudness meter panel, one of four pages (true-peak meters, statistics, settings, about)
-// and a column of tabs that selects the page.
+// the loudness meter panel, one of five pages (true-peak meters, statistics, settings, about,
+// loudness history) and a column of tabs that selects the page.
 //
 // Everything runs on the message thread. Every 50 ms the timer copies the processor's
 // readings, run state, parameter values and histogram bins and brings every widget and label
@@ -118,6 +119,7 @@ private:
         statisticsPage,
         settingsPage,
         aboutPage,
+        historyPage,
         numPages
     };
 
@@ -148,6 +150,7 @@ private:
     void resetAlarmHold();
     void showLoudnessReadouts (const MeterReadings& r);
     void showHistogram (bool momentarySource);
+    void showHistory();
     void showAlarm (const MeterReadings& r);
     void runAlarmHold (const MeterReadings& r);
     void clearOverFlags();
@@ -224,7 +227,7 @@ private:
     juce::Image imageAudioSettingsPushed =
         decode (BinaryData::butAudioSettingsPush_png, BinaryData::butAudioSettingsPush_pngSize);
 
-    bool pageShown[numPages] = {true, false, false, false};
+    bool pageShown[numPages] = {true, false, false, false, false};
 
     // Histogram panel.
     OSKAHistogramContainer histogramPanel;
@@ -292,6 +295,9 @@ private:
     juce::ImageComponent aboutLogo;
     juce::Label versionLine;
     juce::HyperlinkButton contactLink, userGuideLink;
+
+    // History page.
+    OSKAHistoryPage historyPageComponent;
 
     juce::TabbedButtonBar pageTabs{juce::TabbedButtonBar::TabsAtRight};
 

@@ -1,6 +1,7 @@
 #include "engine/OSKALoudnessModule.h"
 
 #include <cmath>
+#include <limits>
 
 namespace
 {
@@ -302,12 +303,13 @@ float OSKALoudnessModule::blockLoudness (const juce::AudioSampleBuffer& window, 
 
 float OSKALoudnessModule::loudnessFromSums (const double* sums, int length) const noexcept
 {
-    const int channels = juce::jmin (inputBuffer.getNumChannels(), numChannels);
+    // Every channel the queues or the window lack has a sum of 0. inputBuffer is not asked for
+    // its channel count: this runs on the loudness thread while the audio thread may resize it.
     float sum = 0.0f;
 
     if (length > 0)
     {
-        for (int c = 0; c < channels; ++c)
+        for (int c = 0; c < numChannels; ++c)
         {
             // The channel's RMS level in single precision, squared, as getRMSLevel gives it.
             const auto rms = static_cast<float> (std::sqrt (sums[c] / length));
@@ -368,11 +370,19 @@ void OSKALoudnessModule::computeBlocks() noexcept
 
     const bool isMeasuring = measuring.load (relaxed) != 0;
 
+    if (const auto resets = queueResets.load (relaxed); resets != countedResets)
+    {
+        countedResets = resets;
+        gatingBlocks = 0;
+    }
+
     // Momentary: a window on every 10 ms step, for the maximum; the windows on the 100 ms
     // grid are the gating blocks that are shown, counted and integrated.
     float largest = LoudnessHistogram::floorLevel;
+    float largestShortTerm = LoudnessHistogram::floorLevel;
     int steps = 0;
     bool counted = false;
+    bool countedShortTerm = false;
 
     for (; steps < maxMomentaryStepsPerSlice && momentaryFifo->numReady() >= momentaryLength; ++steps)
     {
@@ -391,6 +401,19 @@ void OSKALoudnessModule::computeBlocks() noexcept
             momentaryHistogram.add (value);
             counted = true;
         }
+
+        // The history takes the short-term window that ends with this gating block (both
+        // queues hold the same audio, so it is ready now if it will ever be) and the
+        // integrated loudness after it.
+        if (history != nullptr)
+        {
+            const float shortTerm = evaluateShortTerm (isMeasuring, largestShortTerm, countedShortTerm);
+
+            if (isMeasuring)
+                recordStep (value, shortTerm, momentaryHistogram.integratedLoudness());
+
+            ++gatingBlocks;
+        }
     }
 
     // The statistics of the histograms as they stand after the slice's last value.
@@ -403,31 +426,67 @@ void OSKALoudnessModule::computeBlocks() noexcept
         newMomentaryStep.store (true, relaxed);
     }
 
-    largest = LoudnessHistogram::floorLevel;
-    counted = false;
+    // Short-term windows not taken above. With a history only while the momentary queue is
+    // caught up: a short-term window taken ahead of its gating block would land in a later
+    // step of the history.
+    if (history == nullptr || steps < maxMomentaryStepsPerSlice)
+        for (int i = 0; i < maxShortTermWindowsPerSlice; ++i)
+            if (std::isnan (evaluateShortTerm (isMeasuring, largestShortTerm, countedShortTerm)))
+                break;
 
-    for (int i = 0; i < maxShortTermWindowsPerSlice && shortTermFifo->numReady() >= shortTermLength; ++i)
-    {
-        const float value = evaluateWindow (*shortTermFifo, shortTermLength, momentaryHop);
-        largest = juce::jmax (largest, value);
-        newShortTerm.store (true, relaxed);
-        results.shortTerm.store (value, relaxed);
-        sliceMaxShortTerm.store (largest, relaxed);
-
-        if (isMeasuring)
-        {
-            shortTermHistogram.add (value);
-            counted = true;
-        }
-    }
-
-    if (counted)
+    if (countedShortTerm)
     {
         const auto range = shortTermHistogram.computeRange();
         results.loudnessRange.store (range.range, relaxed);
         results.rangeLow.store (range.lower, relaxed);
         results.rangeHigh.store (range.upper, relaxed);
     }
+}
+
+float OSKALoudnessModule::evaluateShortTerm (bool isMeasuring, float& largest, bool& counted) noexcept
+{
+    if (shortTermFifo->numReady() < shortTermLength)
+        return std::numeric_limits<float>::quiet_NaN();
+
+    const float value = evaluateWindow (*shortTermFifo, shortTermLength, momentaryHop);
+    largest = juce::jmax (largest, value);
+    newShortTerm.store (true, relaxed);
+    results.shortTerm.store (value, relaxed);
+    sliceMaxShortTerm.store (largest, relaxed);
+
+    if (isMeasuring)
+    {
+        shortTermHistogram.add (value);
+        counted = true;
+    }
+
+    return value;
+}
+
+void OSKALoudnessModule::recordHistory (LoudnessHistory* newHistory,
+                                        const TruePeakSteps* newStepPeaks) noexcept
+{
+    history = newHistory;
+    stepPeaks = newStepPeaks;
+}
+
+void OSKALoudnessModule::recordStep (float momentary, float shortTerm, float integrated) noexcept
+{
+    const auto none = std::numeric_limits<float>::quiet_NaN();
+    const auto peakOf = [this, none] (std::int64_t step)
+    { return stepPeaks != nullptr ? stepPeaks->peakOfStep (step) : none; };
+
+    // The first window after the queues were emptied ends with their fourth step; the three
+    // before it have a true peak but no loudness yet.
+    const auto stepsPerWindow = (std::int64_t)juce::jmax (1, momentaryLength / juce::jmax (1, momentaryHop));
+
+    if (gatingBlocks == 0)
+        for (std::int64_t step = 0; step + 1 < stepsPerWindow; ++step)
+            history->push (none, none, none, peakOf (step));
+
+    // An integrated loudness at the floor is none: nothing has passed the gates yet.
+    history->push (momentary, shortTerm, integrated > LoudnessHistogram::floorLevel ? integrated : none,
+                   peakOf (gatingBlocks + stepsPerWindow - 1));
 }
 
 int OSKALoudnessModule::useTimeSlice()
@@ -441,17 +500,21 @@ void OSKALoudnessModule::setMeasuring (int newState) noexcept
     if (newState == measuring.load (relaxed))
         return;
 
-    if (momentaryFifo != nullptr)
-        momentaryFifo->reset();
-
-    if (shortTermFifo != nullptr)
-        shortTermFifo->reset();
-
+    emptyQueues();
     resetFilters();
     measuring.store (newState, relaxed);
 }
 
 void OSKALoudnessModule::resetMeasurement() noexcept
+{
+    emptyQueues();
+    resetFilters();
+    momentaryHistogram.clear();
+    shortTermHistogram.clear();
+    resetResults();
+}
+
+void OSKALoudnessModule::emptyQueues() noexcept
 {
     if (momentaryFifo != nullptr)
         momentaryFifo->reset();
@@ -459,10 +522,7 @@ void OSKALoudnessModule::resetMeasurement() noexcept
     if (shortTermFifo != nullptr)
         shortTermFifo->reset();
 
-    resetFilters();
-    momentaryHistogram.clear();
-    shortTermHistogram.clear();
-    resetResults();
+    queueResets.fetch_add (1, relaxed);
 }
 
 LoudnessResults OSKALoudnessModule::getResults() const noexcept

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "engine/LoudnessHistogram.h"
+#include "engine/LoudnessHistory.h"
 #include "engine/LoudnessResults.h"
 #include "engine/OverlapFifo.h"
+#include "engine/TruePeakSteps.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
@@ -103,6 +105,13 @@ public:
     // the gating flags stay as they are. Message thread.
     void resetMeasurement() noexcept;
 
+    // While measuring, every gating block becomes a step of history: its momentary loudness,
+    // the short-term loudness of the 3 s ending with it, the integrated loudness and the
+    // step's true peak from stepPeaks, which the audio thread fills from the same audio. The
+    // steps before the first full window after the queues were emptied come without loudness.
+    // Set before the module joins the loudness thread; null records nothing.
+    void recordHistory (LoudnessHistory* history, const TruePeakSteps* stepPeaks) noexcept;
+
     // A plain copy of the six shared results (the loudness thread may be writing them).
     LoudnessResults getResults() const noexcept;
 
@@ -143,8 +152,20 @@ public:
     std::atomic<bool> newMomentaryStep{false};
     std::atomic<float> sliceMaxMomentary{LoudnessHistogram::floorLevel};
     std::atomic<float> sliceMaxShortTerm{LoudnessHistogram::floorLevel};
+    // Counts the times both queues were emptied, so that whoever counts 100 ms steps of the
+    // queued audio (the time slice, the audio thread's TruePeakSteps) starts again.
+    std::atomic<std::uint32_t> queueResets{0};
 
 private:
+    // The short-term window, if one is ready: its value, the slice's largest and the
+    // statistics; NaN when none was ready.
+    float evaluateShortTerm (bool isMeasuring, float& largest, bool& counted) noexcept;
+
+    // Records the gating block just evaluated as a step of the history.
+    void recordStep (float momentary, float shortTerm, float integrated) noexcept;
+
+    void emptyQueues() noexcept;
+
     // Takes the oldest window of `length` samples from the queue, consumes `hop` samples and
     // gives the window's loudness.
     float evaluateWindow (OverlapFifo& fifo, int length, int hop) const noexcept;
@@ -163,6 +184,13 @@ private:
     // gives the same values without moving every sample several times.
     std::unique_ptr<juce::AudioSampleBuffer> momentaryBlock;
     std::unique_ptr<juce::AudioSampleBuffer> shortTermBlock;
+
+    // The history and its peaks, and the loudness thread's count of gating blocks since the
+    // queues were last emptied (queueResets as it was then).
+    LoudnessHistory* history = nullptr;
+    const TruePeakSteps* stepPeaks = nullptr;
+    std::int64_t gatingBlocks = 0;
+    std::uint32_t countedResets = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OSKALoudnessModule)
 };

@@ -137,6 +137,7 @@ Tarn51AudioProcessor::Tarn51AudioProcessor()
     indices.shortTermOutput = parameters.indexOf ("Sht. Loudness Param");
 
     resetReadings();
+    loudnessModule.recordHistory (&loudnessHistory, &truePeakSteps);
     loudnessThread.startThread();
     automationScale.setType (6);
 }
@@ -168,6 +169,7 @@ void Tarn51AudioProcessor::prepareToPlay (double sampleRate, int estimatedSample
         loudnessModule.sampleRate = sampleRate;
         loudnessModule.updateFilterCoefficients();
         loudnessModule.allocateWindows();
+        truePeakSteps.prepare (loudnessModule.momentaryHop);
     }
 
     loudnessModule.inputBuffer.setSize (numChannels, samplesPerBlock);
@@ -238,12 +240,14 @@ void Tarn51AudioProcessor::processBlock (juce::AudioSampleBuffer& buffer, juce::
 
     remapInputs (buffer, numSamples);
 
+    // The true peak first: the loudness history takes each 100 ms step's peak from the
+    // detector's magnitudes before the same samples go into the window queues.
+    measureTruePeak (numSamples);
+
     if (offline)
         measureOffline (numSamples);
     else
         measureInRealTime (numSamples);
-
-    measureTruePeak (numSamples);
 
     if (isStandalone())
         rebuildOutput (buffer, numSamples);
@@ -319,6 +323,14 @@ void Tarn51AudioProcessor::feedModule (int startSample, int numSamples)
     for (int c = 0; c < numChannels; ++c)
         input.copyFrom (c, 0, remapBuffer, c, startSample, numSamples);
 
+    // The peaks of the steps these samples complete, counted from the queues' last emptying.
+    if (const auto resets = loudnessModule.queueResets.load (relaxed); resets != peakStepResets)
+    {
+        peakStepResets = resets;
+        truePeakSteps.restart();
+    }
+
+    truePeakSteps.add (truePeakDetector.buffer, startSample, numSamples);
     loudnessModule.feed();
 }
 
@@ -518,6 +530,7 @@ void Tarn51AudioProcessor::resetMeasurement()
 {
     resetReadings();
     loudnessModule.resetMeasurement();
+    loudnessHistory.requestReset();
 }
 
 void Tarn51AudioProcessor::resetReadings()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/MeterScale.h"
+#include "engine/LoudnessHistory.h"
 #include "engine/LoudnessResults.h"
 #include "engine/OSKALoudnessModule.h"
 #include "engine/TruePeakDetector.h"
@@ -138,6 +139,11 @@ public:
     juce::TimeSliceThread loudnessThread;
     OSKALoudnessModule loudnessModule;
     TruePeakDetector truePeakDetector;
+    // Loudness over time while measuring, one step per 100 ms; read by the editor's History page
+    // and the command-line meter.
+    LoudnessHistory loudnessHistory;
+    // The true peak of each 100 ms step of the queued audio, for the history. Audio thread.
+    TruePeakSteps truePeakSteps;
     LoudnessResults latestResults; // the module's results, copied in every block
     RelaxedAtomic<double> currentSampleRate{0.0};
     RelaxedAtomic<int> measuring{0};        // 1 while the measurement accumulates
@@ -199,6 +205,8 @@ private:
     // processBlock only, which hosts never run at the same time.
     bool prepared = false;
     bool moduleOnThread = false;
+    // The module's queueResets when truePeakSteps last started counting. Audio thread.
+    std::uint32_t peakStepResets = 0;
     juce::AudioSampleBuffer outputBuffer; // standalone output routing
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Tarn51AudioProcessor)

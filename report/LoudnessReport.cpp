@@ -75,7 +75,7 @@ juce::String LoudnessReport::text (const juce::String& productName, const juce::
     return result;
 }
 
-juce::Result LoudnessReport::writeFile (const juce::File& file, const juce::String& text)
+juce::Result LoudnessReport::prepareFolderFor (const juce::File& file)
 {
     if (file == juce::File())
         return juce::Result::fail ("no file name given");
@@ -91,6 +91,16 @@ juce::Result LoudnessReport::writeFile (const juce::File& file, const juce::Stri
             return juce::Result::fail ("cannot create the folder " + folder.getFullPathName() + ": " +
                                        created.getErrorMessage());
     }
+
+    return juce::Result::ok();
+}
+
+juce::Result LoudnessReport::writeFile (const juce::File& file, const juce::String& text)
+{
+    if (const auto prepared = prepareFolderFor (file); prepared.failed())
+        return prepared;
+
+    const auto folder = file.getParentDirectory();
 
     const juce::TemporaryFile temporary (file);
 

@@ -45,6 +45,10 @@ public:
     // created. A failure is returned with the reason, never ignored.
     static juce::Result writeFile (const juce::File& file, const juce::String& text);
 
+    // Whether file can be written as an output: it is named, is no folder, and its folder
+    // exists (missing folders are created). A failure names the reason.
+    static juce::Result prepareFolderFor (const juce::File& file);
+
 private:
     LoudnessReport() = delete;
 };

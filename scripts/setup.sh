@@ -13,8 +13,9 @@ packages=(
     fst-dev lv2-dev lilv-utils serdi sordi
     fonts-dejavu-core
     libebur128-dev time
-    xvfb xauth x11-apps xdotool imagemagick jackd2
-    jalv binutils
+    xvfb xauth x11-apps xdotool imagemagick jackd2 openbox x11-utils
+    jalv binutils ardour python3
+    help2man lintian desktop-file-utils dpkg-dev
     clang libclang-rt-14-dev
 )
 

@@ -12,6 +12,58 @@ const juce::String windowXKey ("windowX");
 const juce::String windowYKey ("windowY");
 } // namespace
 
+// Puts the window back on its restored position once a window manager has framed it. Until
+// the window is mapped JUCE cannot know the frame, and a window manager places the frame, not
+// the window, at the position asked for: the window would come back lower and further right,
+// by the title bar and the border, on every start. Once the frame is known, JUCE moves the
+// frame so that the window itself lands on the position. Gives up after two seconds (no
+// window manager, or one that never reports a frame), so a user who drags the window later
+// is left alone.
+class OSKAStandaloneFilterWindow::PositionKeeper final : private juce::Timer
+{
+public:
+    PositionKeeper (juce::Component& windowToKeep, juce::Point<int> position)
+        : window (windowToKeep), target (position)
+    {
+        startTimer (intervalMilliseconds);
+    }
+
+    ~PositionKeeper() override { stopTimer(); }
+
+private:
+    static constexpr int intervalMilliseconds = 50;
+    static constexpr int maximumTicks = 40;
+
+    void timerCallback() override
+    {
+        if (++ticks > maximumTicks)
+        {
+            stopTimer();
+            return;
+        }
+
+        auto* peer = window.getPeer();
+
+        if (peer == nullptr || ! window.isShowing())
+            return;
+
+        if (window.getPosition() != target)
+        {
+            window.setTopLeftPosition (target);
+            return;
+        }
+
+        const auto frame = peer->getFrameSizeIfPresent();
+
+        if (frame && (frame->getTop() != 0 || frame->getLeft() != 0))
+            stopTimer();
+    }
+
+    juce::Component& window;
+    const juce::Point<int> target;
+    int ticks = 0;
+};
+
 OSKAStandaloneFilterWindow::OSKAStandaloneFilterWindow (const juce::String& title, juce::Colour,
                                                         juce::PropertySet* settingsToUse)
     : juce::DocumentWindow (title, juce::Colours::black, juce::DocumentWindow::allButtons, true),
@@ -81,7 +133,10 @@ OSKAStandaloneFilterWindow::OSKAStandaloneFilterWindow (const juce::String& titl
     const auto y = settings != nullptr ? settings->getIntValue (windowYKey, noPosition) : noPosition;
 
     if (x != noPosition && y != noPosition)
+    {
         setBoundsConstrained ({x, y, getWidth(), getHeight()});
+        positionKeeper = std::make_unique<PositionKeeper> (*this, getPosition());
+    }
     else
         centreWithSize (getWidth(), getHeight());
 
@@ -91,6 +146,7 @@ OSKAStandaloneFilterWindow::OSKAStandaloneFilterWindow (const juce::String& titl
 
 OSKAStandaloneFilterWindow::~OSKAStandaloneFilterWindow()
 {
+    positionKeeper.reset();
     delete audioSettingsDialog.getComponent();
 
     if (settings != nullptr)

@@ -64,6 +64,8 @@ private:
     // The open Audio Settings dialog, which deletes itself when the user closes it; one still
     // open when the program ends goes before the device manager and the processor it uses.
     juce::Component::SafePointer<juce::DialogWindow> audioSettingsDialog;
+    class PositionKeeper;
+    std::unique_ptr<PositionKeeper> positionKeeper; // while the window manager frames the window
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OSKAStandaloneFilterWindow)
 };

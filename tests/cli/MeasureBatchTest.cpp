@@ -125,7 +125,9 @@ TEST (MeasureBatch, BatchUsageErrors)
                                                                 {"-j"},
                                                                 // Nothing written over an input.
                                                                 {"--summary", input, input},
-                                                                {"--report", input, input}})
+                                                                {"--report", input, input},
+                                                                {"--timeline", input, input},
+                                                                {"--plot", input, input}})
     {
         SCOPED_TRACE (arguments.joinIntoString (" ").toStdString());
         const auto run = runMeasure (arguments);

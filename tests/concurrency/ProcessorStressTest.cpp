@@ -9,6 +9,7 @@
 #include <cstring>
 #include <random>
 #include <thread>
+#include <vector>
 
 // The processor with its three threads at once, as in a host: processBlock on an audio thread,
 // the loudness thread evaluating the windows, and a third thread doing what the editor and the
@@ -107,6 +108,8 @@ struct ControlThread
         std::uniform_int_distribution<int> parameterIndex (0, 14);
         std::uniform_real_distribution<float> unit (0.0f, 1.0f);
         juce::Array<float> levels, counts;
+        std::vector<LoudnessHistory::Step> steps (600);
+        std::vector<LoudnessHistory::Bucket> buckets (LoudnessHistory::overviewCapacity);
         juce::MemoryBlock validState;
         processor.getStateInformation (validState);
         const char garbage[] = "VC2!\x10\0\0\0<MYPLUGINSETTINGS ML";
@@ -119,6 +122,11 @@ struct ControlThread
                 ++insaneCopies;
             processor.loudnessModule.momentaryHistogram.copyTo (levels, counts);
             processor.loudnessModule.shortTermHistogram.copyTo (levels, counts);
+            // The History page's copies of the loudness history.
+            int stepsCopied = 0;
+            processor.loudnessHistory.copyRecent (processor.loudnessHistory.getNumSteps() - (int)steps.size(),
+                                                  steps.data(), (int)steps.size(), stepsCopied);
+            processor.loudnessHistory.copyOverview (buckets.data());
             (void)processor.measuring.load();
             (void)processor.currentSampleRate.load();
             for (int i = 0; i < 15; ++i)

@@ -18,6 +18,7 @@ struct EditorProbe
     juce::Component& statisticsPage() { return editor.statisticsPageComponent; }
     juce::Component& settingsPage() { return editor.settingsPageComponent; }
     juce::Component& aboutPage() { return editor.aboutPageComponent; }
+    OSKAHistoryPage& historyPage() { return editor.historyPageComponent; }
     juce::TabbedButtonBar& tabs() { return editor.pageTabs; }
     juce::ImageComponent& truePeakScaleImage() { return editor.truePeakScaleImage; }
 

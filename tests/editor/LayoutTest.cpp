@@ -11,8 +11,8 @@ const juce::Colour lightGrey (0xFFD8D8D8);
 
 void expectOnlyPageShown (EditorProbe& probe, juce::Component& page)
 {
-    for (auto* p :
-         {&probe.truePeakPage(), &probe.statisticsPage(), &probe.settingsPage(), &probe.aboutPage()})
+    for (auto* p : {&probe.truePeakPage(), &probe.statisticsPage(), &probe.settingsPage(), &probe.aboutPage(),
+                    (juce::Component*)&probe.historyPage()})
     {
         EXPECT_EQ (p->isVisible(), p == &page);
 
@@ -51,17 +51,17 @@ TEST (EditorLayout, AFreshEditorShowsTheTruePeakPageWithTheFirstTabSelected)
     auto& tabs = p.tabs();
     EXPECT_EQ (tabs.getBounds(), juce::Rectangle<int> (699, 0, 30, 325));
     EXPECT_EQ (tabs.getOrientation(), juce::TabbedButtonBar::TabsAtRight);
-    ASSERT_EQ (tabs.getNumTabs(), 4);
+    ASSERT_EQ (tabs.getNumTabs(), 5);
     EXPECT_EQ (tabs.getCurrentTabIndex(), 0);
 
     // Each text is padded with a no-break blank at both ends.
     const auto nb = juce::String::charToString ((juce::juce_wchar)0x00A0);
     const juce::StringArray expectedNames{nb + " TP Meter " + nb, nb + "Statistics" + nb,
-                                          nb + " Settings " + nb, nb + " About " + nb};
+                                          nb + " Settings " + nb, nb + " About " + nb, nb + " History " + nb};
     EXPECT_EQ (tabs.getTabNames(), expectedNames);
     EXPECT_EQ (tabs.getTabBackgroundColour (0), black);
 
-    for (int i = 1; i < 4; ++i)
+    for (int i = 1; i < 5; ++i)
         EXPECT_EQ (tabs.getTabBackgroundColour (i), lightGrey);
 
     // The tabs lie on top of the pages, the pages in their order behind them.
@@ -123,14 +123,15 @@ TEST (EditorLayout, EachTabShowsItsPageAndTurnsBlack)
 {
     Fixture f;
     auto& p = *f.probe;
-    juce::Component* pages[] = {&p.truePeakPage(), &p.statisticsPage(), &p.settingsPage(), &p.aboutPage()};
+    juce::Component* pages[] = {&p.truePeakPage(), &p.statisticsPage(), &p.settingsPage(), &p.aboutPage(),
+                                &p.historyPage()};
 
-    for (int index : {1, 2, 3, 0, 2})
+    for (int index : {1, 2, 3, 4, 0, 2})
     {
         selectTab (p, index);
         expectOnlyPageShown (p, *pages[index]);
 
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 5; ++i)
             EXPECT_EQ (p.tabs().getTabBackgroundColour (i), i == index ? black : lightGrey) << index;
 
         // The fixed regions stay where they are.

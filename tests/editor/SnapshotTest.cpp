@@ -82,7 +82,8 @@ TEST (EditorSnapshots, TextsFitAndKeepClearOfEachOther)
     f.measure (speechProgramme());
     f.tick();
 
-    for (auto* page : {&p.truePeakPage(), &p.statisticsPage(), &p.settingsPage(), &p.aboutPage()})
+    for (auto* page : {&p.truePeakPage(), &p.statisticsPage(), &p.settingsPage(), &p.aboutPage(),
+                       (juce::Component*)&p.historyPage()})
     {
         for (auto* child : page->getChildren())
         {

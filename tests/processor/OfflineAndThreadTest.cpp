@@ -3,6 +3,9 @@
 #include "ProcessorDriver.h"
 #include "support/TestSignals.h"
 
+#include <cmath>
+#include <vector>
+
 using namespace ProcessorDriver;
 
 namespace
@@ -209,6 +212,30 @@ TEST (OfflineRendering, OfflineAndThreadedRealTimeGiveTheSameReadings)
 
     EXPECT_EQ (realTime.getParameter (13), offline.getParameter (13));
     EXPECT_EQ (realTime.getParameter (14), offline.getParameter (14));
+
+    // The loudness history: a step per 100 ms of the programme, the same steps either way.
+    const auto numSteps = offline.loudnessHistory.getNumSteps();
+    ASSERT_EQ (numSteps, programme.getNumSamples() / 4800);
+    ASSERT_EQ (realTime.loudnessHistory.getNumSteps(), numSteps);
+    std::vector<LoudnessHistory::Step> a ((size_t)numSteps), b ((size_t)numSteps);
+    int copiedA = 0, copiedB = 0;
+    offline.loudnessHistory.copyRecent (0, a.data(), (int)numSteps, copiedA);
+    realTime.loudnessHistory.copyRecent (0, b.data(), (int)numSteps, copiedB);
+    ASSERT_EQ (copiedA, numSteps);
+    ASSERT_EQ (copiedB, numSteps);
+
+    const auto same = [] (float x, float y) { return x == y || (std::isnan (x) && std::isnan (y)); };
+
+    for (size_t i = 0; i < a.size(); ++i)
+    {
+        ASSERT_TRUE (same (a[i].momentary, b[i].momentary)) << i;
+        ASSERT_TRUE (same (a[i].shortTerm, b[i].shortTerm)) << i;
+        ASSERT_TRUE (same (a[i].integrated, b[i].integrated)) << i;
+        ASSERT_TRUE (same (a[i].truePeak, b[i].truePeak)) << i;
+    }
+
+    EXPECT_FALSE (std::isnan (a[29].shortTerm));
+    EXPECT_TRUE (std::isnan (a[28].shortTerm));
 }
 
 TEST (RealTime, TheLoudnessThreadEvaluatesTheWindows)

@@ -26,41 +26,12 @@ for tool in Xvfb xdotool xwd convert jackd jack_lsp jack_connect jack_rec jack_s
     fi
 done
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tarn51-end-to-end.XXXXXX")
-background=()
-
-# Stops what the test started, the latest first (clients before the JACK server before
-# the X server), each before the next.
-cleanup() {
-    for ((i = ${#background[@]} - 1; i >= 0; i--)); do
-        kill "${background[i]}" 2> /dev/null || true
-        wait "${background[i]}" 2> /dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    for log in "$work"/*.log; do
-        [ -s "$log" ] && { echo "--- $(basename "$log")"; tail -n 20 "$log"; }
-    done
-    [ -f "$settings" ] && { echo "--- settings file"; cat "$settings"; }
-    exit 1
+source "$(dirname "$0")/common.sh"
+show_more_on_failure() {
+    [ -f "${settings:-}" ] && { echo "--- settings file"; cat "$settings"; }
 }
 
 step() { echo "== $*"; }
-
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-    local seconds=$1
-    shift
-    local deadline=$((SECONDS + seconds))
-    until "$@" > /dev/null 2>&1; do
-        [ $SECONDS -ge $deadline ] && return 1
-        sleep 0.2
-    done
-}
 
 export HOME="$work/home"
 export XDG_CONFIG_HOME="$work/config"

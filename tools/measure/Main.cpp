@@ -3,6 +3,7 @@
 #include "MeasureJob.h"
 #include "MeasureOptions.h"
 #include "MeasurementOutput.h"
+#include "TimelinePlot.h"
 
 #include "report/LoudnessReport.h"
 
@@ -150,26 +151,48 @@ private:
     int width = 0;
 };
 
-// Names the report of each input when --report names a folder; a name that two inputs would
-// share gets a number, so that no report overwrites another of the same run.
-class ReportNames
+// Names the file an output option writes for each input: the named file itself for one input,
+// NAME.extension in the named folder for several (or when it names a folder). A name that two
+// inputs would share gets a number, so that no file overwrites another of the same run.
+class OutputNames
 {
 public:
-    juce::File next (const juce::File& folder, const juce::String& inputName)
+    OutputNames (const juce::String& path, size_t numInputs, const char* fileExtension,
+                 const char* fallbackStem)
+        : extension (fileExtension), fallback (fallbackStem)
     {
+        if (path.isEmpty())
+            return;
+
+        target = juce::File::getCurrentWorkingDirectory().getChildFile (path);
+        intoFolder = numInputs > 1 || target.isDirectory();
+    }
+
+    // The one file the option names, when it names no folder.
+    juce::File singleFile() const { return intoFolder ? juce::File() : target; }
+
+    // No file when the option was not given.
+    juce::File next (const juce::String& inputName)
+    {
+        if (!intoFolder)
+            return target;
+
         auto stem = juce::File::createLegalFileName (juce::File (inputName).getFileNameWithoutExtension());
         if (stem.isEmpty())
-            stem = "report";
+            stem = fallback;
 
         auto name = stem;
         for (int n = 2; used.count (name.toLowerCase()) != 0; ++n)
             name = stem + "-" + juce::String (n);
 
         used[name.toLowerCase()] = true;
-        return folder.getChildFile (name + ".txt");
+        return target.getChildFile (name + extension);
     }
 
 private:
+    juce::File target;
+    bool intoFolder = false;
+    juce::String extension, fallback;
     std::map<juce::String, bool> used;
 };
 } // namespace
@@ -194,31 +217,32 @@ int main (int argc, char* argv[])
 
     juce::ScopedJuceInitialiser_GUI juce;
 
-    const auto inputs = MeasureJob::listInputs (options);
+    auto inputs = MeasureJob::listInputs (options);
     const auto jobs = options.jobs > 0 ? options.jobs : juce::SystemStats::getNumCpus();
     const auto here = juce::File::getCurrentWorkingDirectory();
 
-    // One input writes the report to the named file; several fill the named folder.
-    juce::File reportTarget;
-    bool reportIntoFolder = false;
-    if (options.reportPath.isNotEmpty())
-    {
-        reportTarget = here.getChildFile (options.reportPath);
-        reportIntoFolder = inputs.size() > 1 || reportTarget.isDirectory();
-    }
+    // One input writes each output to the named file; several fill the named folder.
+    OutputNames reportNames (options.reportPath, inputs.size(), ".txt", "report");
+    OutputNames plotNames (options.plotPath, inputs.size(), ".png", "plot");
 
-    // A report or summary written over an input would destroy the audio it was measured from.
+    // The timelines are written while the inputs are measured, so their names come first.
+    OutputNames timelineNames (options.timelinePath, inputs.size(), ".csv", "timeline");
+    for (auto& input : inputs)
+        input.timeline = timelineNames.next (input.name);
+
+    // A file written over an input would destroy the audio it was measured from.
     const auto summaryFile =
         options.summaryPath.isNotEmpty() ? here.getChildFile (options.summaryPath) : juce::File();
-    for (const auto& [option, file] : {std::pair{"--report", reportIntoFolder ? juce::File() : reportTarget},
-                                       std::pair{"--summary", summaryFile}})
+    for (const auto& [option, file] :
+         {std::pair{"--report", reportNames.singleFile()},
+          std::pair{"--timeline", timelineNames.singleFile()}, std::pair{"--plot", plotNames.singleFile()},
+          std::pair{"--summary", summaryFile}})
         if (const auto* input = file != juce::File() ? inputAt (file, inputs) : nullptr)
             return usageError (juce::String (option) + " would overwrite the input " + input->name);
 
     const bool withTarget = options.target.has_value();
     auto summary = MeasurementOutput::summaryHeader (withTarget);
 
-    ReportNames reportNames;
     bool allMeasured = true;
     bool anyFailedTarget = false;
     bool first = true;
@@ -260,19 +284,25 @@ int main (int argc, char* argv[])
                 anyFailedTarget = anyFailedTarget || measurement.failedTarget();
                 summary << MeasurementOutput::summaryRow (input, measurement, withTarget);
 
-                if (reportTarget != juce::File())
+                const auto failed = [&input, &allMeasured] (const char* what, const juce::Result& written)
                 {
-                    const auto file =
-                        reportIntoFolder ? reportNames.next (reportTarget, input) : reportTarget;
-                    const auto written =
-                        LoudnessReport::writeFile (file, MeasurementOutput::report (measurement));
-
                     if (written.failed())
                     {
-                        printError (input + ": report not written: " + written.getErrorMessage());
+                        printError (input + ": " + what + " not written: " + written.getErrorMessage());
                         allMeasured = false;
                     }
-                }
+                };
+
+                failed ("timeline", outcome.timelineWritten);
+
+                if (const auto file = reportNames.next (input); file != juce::File())
+                    failed ("report",
+                            LoudnessReport::writeFile (file, MeasurementOutput::report (measurement)));
+
+                if (const auto file = plotNames.next (input); file != juce::File())
+                    failed ("plot", TimelinePlot::write (file, TimelinePlot::render (input, measurement,
+                                                                                     options.plotWidth,
+                                                                                     options.plotHeight)));
             });
     }
 

@@ -2,6 +2,7 @@
 
 #include "InputLayout.h"
 #include "ReferenceProgramme.h"
+#include "TimelineCsv.h"
 
 #include <algorithm>
 #include <atomic>
@@ -148,9 +149,25 @@ Outcome measure (const Input& input, const MeasureOptions& options, const Offlin
     InputLayout layout;
     outcome.result = InputLayout::forReader (*reader, options.layout, layout);
 
-    if (outcome.result.wasOk())
-        outcome.result =
-            OfflineMeter::measure (*reader, layout, options, progress, outcome.measurement, readAhead);
+    if (outcome.result.failed())
+        return outcome;
+
+    // Written step by step while the input is measured, so that memory does not grow with it.
+    std::optional<TimelineCsv> timeline;
+    OfflineMeter::StepSink steps;
+
+    if (input.timeline != juce::File())
+    {
+        timeline.emplace (input.timeline);
+        steps = [&timeline] (std::int64_t index, const LoudnessHistory::Step& step)
+        { timeline->add (index, step); };
+    }
+
+    outcome.result = OfflineMeter::measure (*reader, layout, options, progress, outcome.measurement, readAhead,
+                                            steps);
+
+    if (timeline && outcome.result.wasOk())
+        outcome.timelineWritten = timeline->finish();
 
     return outcome;
 }

@@ -15,6 +15,8 @@ struct Input
 {
     juce::String name;
     juce::String error;
+    // Where its --timeline CSV goes, if asked for.
+    juce::File timeline;
 };
 
 // What became of one input: the measurement, or why there is none.
@@ -22,6 +24,8 @@ struct Outcome
 {
     juce::Result result = juce::Result::ok();
     OfflineMeter::Measurement measurement;
+    // Whether the --timeline CSV of a measured input was written.
+    juce::Result timelineWritten = juce::Result::ok();
 };
 
 // The inputs the options name, in order: the built-in reference, or the files, each folder

@@ -63,6 +63,26 @@ juce::String fileName (const juce::String& option, const juce::String& text)
 }
 
 // A number in unit from minimum to maximum.
+// "WxH" in pixels, each within its limits.
+void pictureSize (const juce::String& option, const juce::String& text, int& width, int& height)
+{
+    const auto w = text.upToFirstOccurrenceOf ("x", false, true);
+    const auto h = text.fromFirstOccurrenceOf ("x", false, true);
+    double x = 0.0, y = 0.0;
+
+    if (!parseNumber (w, x) || !parseNumber (h, y) || x != std::floor (x) || y != std::floor (y) ||
+        x < MeasureOptions::minimumPlotWidth || x > MeasureOptions::maximumPlotWidth ||
+        y < MeasureOptions::minimumPlotHeight || y > MeasureOptions::maximumPlotHeight)
+        throw UsageError (option + " needs WIDTHxHEIGHT in whole pixels, from " +
+                          juce::String (MeasureOptions::minimumPlotWidth) + "x" +
+                          juce::String (MeasureOptions::minimumPlotHeight) + " to " +
+                          juce::String (MeasureOptions::maximumPlotWidth) + "x" +
+                          juce::String (MeasureOptions::maximumPlotHeight) + ", not \"" + text + "\"");
+
+    width = static_cast<int> (x);
+    height = static_cast<int> (y);
+}
+
 double limit (const juce::String& option, const juce::String& text, const char* unit, double minimum,
               double maximum)
 {
@@ -224,6 +244,24 @@ public:
                "with several inputs, FILE is a folder and gets one NAME.txt per input",
                [&o] (const juce::String& option, const juce::String& v)
                { o.reportPath = fileName (option, v); });
+
+        value (outputGroup, "--timeline", "FILE",
+               "also write the loudness every 100 ms as CSV: the end of the step\n"
+               "(s), momentary, short-term and integrated loudness (LUFS) and the\n"
+               "step's true peak (dBTP); empty where there is none yet. With\n"
+               "several inputs, FILE is a folder and gets one NAME.csv per input",
+               [&o] (const juce::String& option, const juce::String& v)
+               { o.timelinePath = fileName (option, v); });
+
+        value (outputGroup, "--plot", "FILE.png",
+               "also draw the loudness over the whole programme as a PNG\n"
+               "picture; with several inputs, a folder with one NAME.png per input",
+               [&o] (const juce::String& option, const juce::String& v)
+               { o.plotPath = fileName (option, v); });
+
+        value (outputGroup, "--plot-size", "WxH", "the picture's size in pixels; default 1200x400",
+               [&o] (const juce::String& option, const juce::String& v)
+               { pictureSize (option, v, o.plotWidth, o.plotHeight); });
 
         value (qcGroup, "--target", DeliveryTarget::namesText(),
                "judge each input against a delivery target: programme loudness\n"

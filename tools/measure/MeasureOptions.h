@@ -29,6 +29,10 @@ public:
     int blockSize = 512;
     bool json = false;
     juce::String reportPath;
+    juce::String timelinePath;
+    juce::String plotPath;
+    int plotWidth = 1200;
+    int plotHeight = 400;
     bool quiet = false;
     int jobs = 0; // inputs measured at once; 0: one per core
     bool recursive = false;
@@ -39,6 +43,8 @@ public:
 
     static constexpr int maximumBlockSize = 1 << 20;
     static constexpr int maximumJobs = 256;
+    static constexpr int minimumPlotWidth = 300, maximumPlotWidth = 8000;
+    static constexpr int minimumPlotHeight = 150, maximumPlotHeight = 4000;
 
     // Parses the arguments that follow the program name into options. A usage error leaves a
     // failed result with the message to show above the usage text.

@@ -195,7 +195,7 @@ juce::String OfflineMeter::supportedRatesText()
 
 juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const InputLayout& layout,
                                     const MeasureOptions& options, const Progress& progress,
-                                    Measurement& result, bool readAhead)
+                                    Measurement& result, bool readAhead, const StepSink& steps)
 {
     const auto sampleRate = reader.sampleRate;
     const auto blockSize = options.blockSize;
@@ -234,6 +234,26 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
     processor.prepareToPlay (sampleRate, blockSize);
 
     juce::MidiBuffer midi;
+
+    // The steps a block completed, handed on after it. A block brings far fewer steps than the
+    // history holds at full resolution, so none is missed.
+    std::vector<LoudnessHistory::Step> newSteps;
+    std::int64_t stepsTaken = 0;
+    if (steps != nullptr)
+        newSteps.resize (LoudnessHistory::recentCapacity);
+
+    const auto takeSteps = [&]
+    {
+        int count = 0;
+        const auto first =
+            processor.loudnessHistory.copyRecent (stepsTaken, newSteps.data(), (int)newSteps.size(), count);
+
+        for (int i = 0; i < count; ++i)
+            steps (first + i, newSteps[(size_t)i]);
+
+        stepsTaken = first + count;
+    };
+
     const auto length = std::max<juce::int64> (0, reader.lengthInSamples);
     auto lastProgress = juce::Time::getMillisecondCounter();
     juce::Result outcome = juce::Result::ok();
@@ -252,6 +272,9 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
             juce::AudioBuffer<float> audio (channels, blockChannels, n);
             playHead.setPosition (chunk->start + offset);
             processor.processBlock (audio, midi);
+
+            if (steps != nullptr)
+                takeSteps();
 
             if (progress != nullptr && juce::Time::getMillisecondCounter() - lastProgress >= 200)
             {
@@ -284,6 +307,15 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
     result.shortTermThreshold = valueOf (processor, "STL Threshold");
     result.readings = processor.readings;
     result.results = processor.latestResults;
+    result.truePeakLimit = valueOf (processor, "TruePeak Max Level");
+
+    if (options.plotPath.isNotEmpty())
+    {
+        result.overview.resize (LoudnessHistory::overviewCapacity);
+        result.overviewShape = processor.loudnessHistory.copyOverview (result.overview.data());
+        result.overview.resize ((size_t)result.overviewShape.numBuckets);
+    }
+
     result.target = options.target;
     if (options.target)
         result.verdict = options.target->judge (result.readings, result.standard);

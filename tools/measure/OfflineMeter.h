@@ -3,6 +3,7 @@
 #include "InputLayout.h"
 #include "MeasureOptions.h"
 
+#include "engine/LoudnessHistory.h"
 #include "engine/LoudnessResults.h"
 #include "processor/MeterReadings.h"
 
@@ -10,6 +11,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 // Runs one input through a Tarn51AudioProcessor set offline, block by block, and keeps what
 // the processor read. Only a few chunks of audio are held at any time, so memory does not
@@ -33,10 +35,20 @@ public:
         DeliveryTarget::Verdict verdict;
 
         bool failedTarget() const { return target && !verdict.passed(); }
+
+        // With a plot asked for: the whole programme's loudness history, and the alarm level
+        // of the true peak (dBTP).
+        std::vector<LoudnessHistory::Bucket> overview;
+        LoudnessHistory::OverviewShape overviewShape;
+        float truePeakLimit = -1.0f;
     };
 
     // Called now and then with the proportion of the input measured so far.
     using Progress = std::function<void (double)>;
+
+    // Called with every 100 ms step of the loudness history as soon as it is measured, in
+    // order; index 0 is the step that ends 0.1 s into the input.
+    using StepSink = std::function<void (std::int64_t index, const LoudnessHistory::Step&)>;
 
     // The rates the meter has K-weighting filters for; any other rate would be measured with
     // the 48 kHz filters and give wrong values.
@@ -47,5 +59,5 @@ public:
     // core is free, at a little more processor time.
     static juce::Result measure (juce::AudioFormatReader& reader, const InputLayout& layout,
                                  const MeasureOptions& options, const Progress& progress, Measurement& result,
-                                 bool readAhead = false);
+                                 bool readAhead = false, const StepSink& steps = nullptr);
 };
