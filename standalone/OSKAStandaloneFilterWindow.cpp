@@ -1,5 +1,7 @@
 #include "standalone/OSKAStandaloneFilterWindow.h"
 
+#include <limits>
+
 #include "editor/RiroruduLoudnessAudioProcessorEditor.h"
 #include "processor/Tarn51AudioProcessor.h"
 #include "standalone/OSKAAudioDeviceSelectorComponent.h"
@@ -13,12 +15,14 @@ const juce::String windowYKey ("windowY");
 } // namespace
 
 // Puts the window back on its restored position once a window manager has framed it. Until
-// the window is mapped JUCE cannot know the frame, and a window manager places the frame, not
-// the window, at the position asked for: the window would come back lower and further right,
-// by the title bar and the border, on every start. Once the frame is known, JUCE moves the
-// frame so that the window itself lands on the position. Gives up after two seconds (no
-// window manager, or one that never reports a frame), so a user who drags the window later
-// is left alone.
+// the window is mapped JUCE cannot know the frame, and a window manager may place the frame,
+// not the window, at the position asked for: the window would come back lower and further
+// right, by the title bar and the border, on every start. The window manager's moves arrive
+// one by one, late on a loaded machine, so for three seconds after the frame is known a
+// position that has stayed put for a moment and is not the restored one is corrected (a
+// correction made between two of those moves would itself be off by the frame). Without a
+// window manager, or after those seconds, the keeper does nothing, so a user who drags the
+// window later is left alone.
 class OSKAStandaloneFilterWindow::PositionKeeper final : private juce::Timer
 {
 public:
@@ -32,36 +36,52 @@ public:
 
 private:
     static constexpr int intervalMilliseconds = 50;
-    static constexpr int maximumTicks = 40;
+    static constexpr int framedTicks = 60;    // how long the keeper watches a framed window
+    static constexpr int unframedTicks = 100; // how long it waits for a frame once shown
+    static constexpr int settledTicks = 3;
 
     void timerCallback() override
     {
-        if (++ticks > maximumTicks)
-        {
-            stopTimer();
-            return;
-        }
-
         auto* peer = window.getPeer();
 
-        if (peer == nullptr || ! window.isShowing())
+        if (peer == nullptr || !window.isShowing())
             return;
 
-        if (window.getPosition() != target)
+        const auto frame = peer->getFrameSizeIfPresent();
+        const bool framed = frame && (frame->getTop() != 0 || frame->getLeft() != 0);
+
+        if (!framed)
         {
-            window.setTopLeftPosition (target);
+            if (++ticksUnframed > unframedTicks)
+                stopTimer();
             return;
         }
 
-        const auto frame = peer->getFrameSizeIfPresent();
-
-        if (frame && (frame->getTop() != 0 || frame->getLeft() != 0))
+        if (++ticksFramed > framedTicks)
+        {
             stopTimer();
+            return;
+        }
+
+        const auto position = window.getPosition();
+
+        if (position != lastPosition)
+        {
+            lastPosition = position;
+            ticksInPlace = 0;
+            return;
+        }
+
+        if (++ticksInPlace == settledTicks && position != target)
+            window.setTopLeftPosition (target);
     }
 
     juce::Component& window;
     const juce::Point<int> target;
-    int ticks = 0;
+    juce::Point<int> lastPosition{std::numeric_limits<int>::min(), std::numeric_limits<int>::min()};
+    int ticksUnframed = 0;
+    int ticksFramed = 0;
+    int ticksInPlace = 0;
 };
 
 OSKAStandaloneFilterWindow::OSKAStandaloneFilterWindow (const juce::String& title, juce::Colour,
