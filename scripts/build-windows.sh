@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows deliverables with MinGW-w64 into build-win/ (or $TARN_WINDOWS_BUILD_DIR):
+# Cross-builds the Windows deliverables with MinGW-w64 into build-win/ (the Linux build's folder,
+# $TARN_BUILD_DIR or build/, with -win; or $TARN_WINDOWS_BUILD_DIR):
 #   Tarn5.1.dll            VST 2.4 plug-in (exports VSTPluginMain)
 #   Tarn5.1.vst3/          VST3 bundle (Contents/x86_64-win/Tarn5.1.vst3)
 #   Tarn51Standalone.exe   the standalone program
@@ -12,7 +13,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 scripts/setup.sh
 
-build_dir=${TARN_WINDOWS_BUILD_DIR:-build-win}
+build_dir=${TARN_WINDOWS_BUILD_DIR:-${TARN_BUILD_DIR:-build}-win}
 mkdir -p "$build_dir"
 build_dir=$(cd "$build_dir" && pwd)
 deps=$build_dir/deps
@@ -70,4 +71,5 @@ sed -i 's|^#ifndef __RPCNDR_H__ .*|#if 1 /* always: JUCE reads this header insid
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DJUCE_DIR=/usr/lib/x86_64-linux-gnu/cmake/JUCE-7.0.5 -DTARN_WINDOWS_DEPS="$prefix" \
     -DTARN_BUILD_TESTS=OFF -DTARN_BUILD_BENCHMARKS=OFF
-cmake --build "$build_dir" --parallel "$jobs" --target Tarn51_VST Tarn51_VST3 Tarn51_Standalone tarn51-measure
+cmake --build "$build_dir" --parallel "$jobs" --target Tarn51_VST Tarn51_VST3 Tarn51_Standalone tarn51-measure \
+    tarn51-windows-hosts
