@@ -9,7 +9,7 @@ add_test(NAME windows-wine-prefix
 set_tests_properties(windows-wine-prefix PROPERTIES FIXTURES_SETUP tarn51-wine SKIP_RETURN_CODE 77
     TIMEOUT 120)
 
-foreach(check vst2 vst2-linux measure standalone)
+foreach(check vst2 vst2-linux juce-host measure standalone)
     add_test(NAME windows-${check}
         COMMAND bash "${TARN_WINE_TEST}" "${TARN_WINDOWS_BUILD_DIR}" "${CMAKE_BINARY_DIR}" ${check})
     set_tests_properties(windows-${check} PROPERTIES FIXTURES_REQUIRED tarn51-wine SKIP_RETURN_CODE 77
