@@ -65,6 +65,9 @@ if(WIN32)
     target_include_directories(Tarn51_VST PRIVATE "${TARN_FST_INCLUDE}")
     # JUCE tells, with #warning, that MinGW builds draw text through GDI, not DirectWrite.
     target_compile_options(Tarn51 PRIVATE -Wno-cpp)
+    # JUCE's VST wrapper defines __cdecl empty for compilers other than Microsoft's, over GCC's
+    # built-in one; on x86-64 there is one calling convention, so empty is the same.
+    target_compile_options(Tarn51_VST PRIVATE -U__cdecl -D__cdecl=)
 endif()
 # Named like the other formats' files (Tarn5.1.so, not libTarn5.1.so): VST 2.4 hosts on Linux
 # take the file name as the plug-in's name.
