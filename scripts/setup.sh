@@ -18,7 +18,7 @@ packages=(
     clang libclang-rt-14-dev
     # The Windows build (scripts/build-windows.sh): MinGW-w64, the zlib it links, the tools that
     # unpack the codec libraries' Debian sources, and Wine to run the Windows tests.
-    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev autoconf automake libtool wine64
+    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev wine64
 )
 
 # The Windows build compiles the codec libraries from Debian's source packages (apt-get source).

@@ -46,7 +46,8 @@ case $check in
 prefix)
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         "$wine" wineboot --init > "$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; fail "wineboot"; }
-        "$wine" wineserver -w 2> /dev/null || /usr/lib/wine/wineserver -w
+        # Until the prefix is written out.
+        /usr/lib/wine/wineserver -w
     fi
     [ -f "$WINEPREFIX/system.reg" ] || fail "no Wine prefix in $WINEPREFIX"
     ;;
