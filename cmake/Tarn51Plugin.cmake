@@ -2,7 +2,12 @@
 # the JUCE modules and of the meter's own code; every plug-in format, the
 # standalone program, the command-line meter, the tests and the benchmarks link it.
 
-set(TARN_FORMATS VST VST3 LV2 Standalone)
+# LV2 is a Linux format here; Windows hosts take VST 2.4 and VST3.
+if(WIN32)
+    set(TARN_FORMATS VST VST3 Standalone)
+else()
+    set(TARN_FORMATS VST VST3 LV2 Standalone)
+endif()
 
 # JUCE's leak detector and assertions are compiled into debug builds only. With this option
 # (on by default) release builds keep both: a leaked object or a failed assertion is written
@@ -56,6 +61,14 @@ target_compile_definitions(Tarn51 PUBLIC JucePlugin_LV2URI="${TARN_LV2_URI}")
 
 # fst reminds its own authors, with #warning, of constants still to document.
 target_compile_options(Tarn51_VST PRIVATE -Wno-cpp)
+if(WIN32)
+    target_include_directories(Tarn51_VST PRIVATE "${TARN_FST_INCLUDE}")
+    # JUCE tells, with #warning, that MinGW builds draw text through GDI, not DirectWrite.
+    target_compile_options(Tarn51 PRIVATE -Wno-cpp)
+    # JUCE's VST wrapper defines __cdecl empty for compilers other than Microsoft's, over GCC's
+    # built-in one; on x86-64 there is one calling convention, so empty is the same.
+    target_compile_options(Tarn51_VST PRIVATE -U__cdecl -D__cdecl=)
+endif()
 # Named like the other formats' files (Tarn5.1.so, not libTarn5.1.so): VST 2.4 hosts on Linux
 # take the file name as the plug-in's name.
 set_target_properties(Tarn51_VST PROPERTIES PREFIX "")
@@ -110,10 +123,11 @@ target_compile_definitions(Tarn51 PUBLIC
 # the shared code (compiled once, reachable from the tests); only the file that hands JUCE the
 # application object is compiled into the program itself, where JucePlugin_Build_Standalone is
 # 1 for that target alone.
-target_compile_definitions(Tarn51 PUBLIC
-    JUCE_USE_CUSTOM_PLUGIN_STANDALONE_APP=1
+target_compile_definitions(Tarn51 PUBLIC JUCE_USE_CUSTOM_PLUGIN_STANDALONE_APP=1)
+if(NOT WIN32)
     # JACK beside ALSA; JUCE opens libjack at run time, so the program runs without it.
-    JUCE_JACK=1)
+    target_compile_definitions(Tarn51 PUBLIC JUCE_JACK=1)
+endif()
 target_sources(Tarn51_Standalone PRIVATE "${CMAKE_SOURCE_DIR}/standalone/entry/Tarn51StandaloneEntry.cpp")
 set_source_files_properties("${CMAKE_SOURCE_DIR}/standalone/entry/Tarn51StandaloneEntry.cpp"
     PROPERTIES COMPILE_OPTIONS "${TARN_WARNINGS}")
@@ -127,7 +141,7 @@ target_link_libraries(Tarn51
         juce::juce_gui_extra
         juce::juce_recommended_config_flags
     PUBLIC
-        PkgConfig::TARN_CODECS)
+        ${TARN_CODEC_LIBS})
 
 # The module include folder, without the module sources, for the consumers of the
 # shared code (linking the modules themselves would compile them a second time).
@@ -188,6 +202,9 @@ foreach(format VST VST3 LV2)
     set(TARN_LAST_DEFAULT_${format}_DIR "${TARN_DEFAULT_${format}_DIR}" CACHE INTERNAL "")
 endforeach()
 
+if(WIN32)
+    return()
+endif()
 install(FILES "$<TARGET_FILE:Tarn51_VST>" DESTINATION "${TARN_VST_INSTALL_DIR}")
 get_target_property(TARN_VST3_BUNDLE Tarn51_VST3 JUCE_PLUGIN_ARTEFACT_FILE)
 install(DIRECTORY "${TARN_VST3_BUNDLE}" DESTINATION "${TARN_VST3_INSTALL_DIR}" USE_SOURCE_PERMISSIONS)

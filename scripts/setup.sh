@@ -17,7 +17,17 @@ packages=(
     jalv binutils ardour python3
     help2man lintian desktop-file-utils dpkg-dev
     clang libclang-rt-14-dev
+    # The Windows build (scripts/build-windows.sh): MinGW-w64, the zlib it links, the tools that
+    # unpack the codec libraries' Debian sources, and Wine to run the Windows tests.
+    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev wine64
 )
+
+# The Windows build compiles the codec libraries from Debian's source packages (apt-get source).
+source_list=/etc/apt/sources.list.d/tarn51-bookworm-src.sources
+need_sources=0
+if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+    need_sources=1
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -26,7 +36,7 @@ for p in "${packages[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
+if [ ${#missing[@]} -eq 0 ] && [ $need_sources -eq 0 ]; then
     exit 0
 fi
 
@@ -35,7 +45,16 @@ if [ "$(id -u)" -ne 0 ]; then
     as_root=(sudo)
 fi
 
-echo "Installing: ${missing[*]}"
+if [ $need_sources -eq 1 ]; then
+    echo "Adding Debian's bookworm source packages to the apt sources: $source_list"
+    printf '%s\n' "Types: deb-src" "URIs: http://deb.debian.org/debian" "Suites: bookworm" \
+        "Components: main" "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" |
+        "${as_root[@]}" tee "$source_list" > /dev/null
+fi
+
 export DEBIAN_FRONTEND=noninteractive
 "${as_root[@]}" apt-get update -q
-"${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    "${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

@@ -4,7 +4,8 @@
 # Besides build/ (or $TARN_BUILD_DIR) it builds, each into a folder of its own beside it, only
 # what runs under a sanitizer: the concurrency stress test with ThreadSanitizer (-tsan) and,
 # with clang, the libFuzzer targets with AddressSanitizer (-fuzz). ctest runs them with the
-# other tests and reports them as skipped where a folder is missing.
+# other tests and reports them as skipped where a folder is missing. The Windows deliverables
+# are cross-built with MinGW-w64 into -win (scripts/build-windows.sh) and tested under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -23,6 +24,10 @@ if command -v clang++ > /dev/null; then
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTARN_BUILD_BENCHMARKS=OFF \
         -DTARN_LEAK_CHECKS=OFF
     cmake --build "${build_dir}-fuzz" --parallel "$jobs" --target tarn51-fuzz-state tarn51-fuzz-audio
+fi
+
+if command -v x86_64-w64-mingw32-g++-posix > /dev/null; then
+    scripts/build-windows.sh
 fi
 
 ctest --test-dir "$build_dir" --output-on-failure --parallel "$jobs"

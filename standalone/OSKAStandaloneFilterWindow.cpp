@@ -12,6 +12,25 @@ const juce::String filterStateKey ("filterState");
 const juce::String audioSetupKey ("audioSetup");
 const juce::String windowXKey ("windowX");
 const juce::String windowYKey ("windowY");
+
+#if JUCE_WINDOWS
+// On Windows the program offers "Windows Audio" (WASAPI shared mode) and "DirectSound"; JUCE
+// also offers WASAPI's exclusive and low-latency modes as types of their own.
+class WindowsDeviceManager : public juce::AudioDeviceManager
+{
+public:
+    void createAudioDeviceTypes (juce::OwnedArray<juce::AudioIODeviceType>& types) override
+    {
+        juce::AudioDeviceManager::createAudioDeviceTypes (types);
+        for (int i = types.size(); --i >= 0;)
+            if (types[i]->getTypeName() != "Windows Audio" && types[i]->getTypeName() != "DirectSound")
+                types.remove (i);
+    }
+};
+using StandaloneDeviceManager = WindowsDeviceManager;
+#else
+using StandaloneDeviceManager = juce::AudioDeviceManager;
+#endif
 } // namespace
 
 // Puts the window back on its restored position once a window manager has framed it. Until
@@ -89,7 +108,7 @@ OSKAStandaloneFilterWindow::OSKAStandaloneFilterWindow (const juce::String& titl
     : juce::DocumentWindow (title, juce::Colours::black, juce::DocumentWindow::allButtons, true),
       settings (settingsToUse)
 {
-    deviceManager = std::make_unique<juce::AudioDeviceManager>();
+    deviceManager = std::make_unique<StandaloneDeviceManager>();
     deviceManager->addAudioCallback (&player);
     deviceManager->addMidiInputDeviceCallback (juce::String(), &player);
 

@@ -21,12 +21,17 @@ bool Tarn51StandaloneApplication::moreThanOneInstanceAllowed()
 
 juce::File Tarn51StandaloneApplication::getSettingsFile()
 {
+#if JUCE_WINDOWS
+    // The all-users application data folder (C:\ProgramData).
+    const auto folder = juce::File::getSpecialLocation (juce::File::commonApplicationDataDirectory);
+#else
     // XDG base directories: a relative $XDG_CONFIG_HOME is invalid and to be ignored.
     const auto configHome = juce::SystemStats::getEnvironmentVariable ("XDG_CONFIG_HOME", {});
     const auto folder =
         juce::File::isAbsolutePath (configHome)
             ? juce::File (configHome)
             : juce::File::getSpecialLocation (juce::File::userHomeDirectory).getChildFile (".config");
+#endif
 
     return folder.getChildFile ("Velnor").getChildFile ("Tarn51.prefs");
 }

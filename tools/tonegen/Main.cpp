@@ -1,4 +1,5 @@
-// tarn51-tonegen: writes a WAV file of sine tones, any length, without holding it in memory.
+// tarn51-tonegen: writes a WAV file (or AIFF, FLAC or Ogg Vorbis, by the name's extension) of
+// sine tones, any length, without holding it in memory.
 //
 // Every full-range channel carries a 997 Hz sine whose level moves slowly (a 0.1 Hz swell of
 // +-6 dB around the level), so that loudness and its range have something to show; a 5.1
@@ -18,7 +19,7 @@ int usage (const char* message)
         std::fprintf (stderr, "tarn51-tonegen: %s\n\n", message);
 
     std::fputs ("usage: tarn51-tonegen [--seconds S] [--channels 1|2|5|6] [--rate HZ]\n"
-                "                      [--bits 16|24|32f] [--level DBFS] OUT.wav\n"
+                "                      [--bits 16|24|32f] [--level DBFS] OUT.wav|.aiff|.flac|.ogg\n"
                 "defaults: 60 s, 6 channels (5.1), 48000 Hz, 16-bit, -20 dBFS\n",
                 stderr);
     return 2;
@@ -73,12 +74,18 @@ int main (int argc, char* argv[])
     const auto layout = channels == 6   ? juce::AudioChannelSet::create5point1()
                         : channels == 5 ? juce::AudioChannelSet::create5point0()
                                         : juce::AudioChannelSet::canonicalChannelSet (channels);
-    juce::WavAudioFormat wav;
-    std::unique_ptr<juce::AudioFormatWriter> writer (
-        wav.createWriterFor (stream.get(), rate, layout, bits, {}, 0));
+    juce::AudioFormatManager formats;
+    formats.registerBasicFormats();
+    auto* format = formats.findFormatForFileExtension (file.getFileExtension());
+    // The channel layout where the format stores one (a WAV file's channel mask), else the count.
+    std::unique_ptr<juce::AudioFormatWriter> writer;
+    if (format != nullptr && format->isChannelLayoutSupported (layout))
+        writer.reset (format->createWriterFor (stream.get(), rate, layout, bits, {}, 0));
+    else if (format != nullptr)
+        writer.reset (format->createWriterFor (stream.get(), rate, static_cast<unsigned> (channels), bits, {}, 0));
     if (writer == nullptr)
     {
-        std::fprintf (stderr, "tarn51-tonegen: no WAV writer for these settings\n");
+        std::fprintf (stderr, "tarn51-tonegen: no writer for this file type and these settings\n");
         return 1;
     }
     stream.release();

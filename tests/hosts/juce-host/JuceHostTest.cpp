@@ -2,7 +2,9 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#ifndef _WIN32
 #include <X11/Xlib.h>
+#endif
 
 #include <atomic>
 #include <cstdio>
@@ -12,7 +14,8 @@
 #include <thread>
 
 // The VST3 and VST 2.4 builds of the meter, loaded from their built files through JUCE's own
-// hosting classes. The paths come from the build (TARN_VST3_PLUGIN, TARN_VST_PLUGIN).
+// hosting classes, on Linux and, built for Windows, under Wine. The paths come from the build
+// (TARN_VST3_PLUGIN, TARN_VST_PLUGIN).
 namespace
 {
 const char* const parameterNames[] = {"Measurement Standard", "Measurement Scale",   "Measurement Unit",
@@ -455,6 +458,7 @@ INSTANTIATE_TEST_SUITE_P (Formats, JuceHost,
                           formatName);
 } // namespace
 
+#ifndef _WIN32
 // Like most hosts, this one reports X errors instead of letting Xlib end the process: without a
 // window manager (as under Xvfb) some window-manager atoms do not exist, which JUCE's window
 // code meets with BadAtom. (A JUCE program that is no application leaves the handler alone.)
@@ -465,11 +469,14 @@ int reportXError (Display* display, XErrorEvent* error)
     std::fprintf (stderr, "X error: %s (request %d)\n", text, error->request_code);
     return 0;
 }
+#endif
 
 int main (int argc, char** argv)
 {
     testing::InitGoogleTest (&argc, argv);
+#ifndef _WIN32
     XSetErrorHandler (reportXError);
+#endif
     juce::ScopedJuceInitialiser_GUI juce;
     return RUN_ALL_TESTS();
 }

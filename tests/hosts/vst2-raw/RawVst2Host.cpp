@@ -1,6 +1,13 @@
 #include "RawVst2Host.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -22,6 +29,17 @@ constexpr std::int32_t hostVendorVersion = 1;
 
 Vst2Library::Vst2Library (const std::string& path)
 {
+#ifdef _WIN32
+    auto* module = LoadLibraryA (path.c_str());
+    handle = module;
+    if (module == nullptr)
+    {
+        loadError = "cannot load " + path + " (error " + std::to_string (GetLastError()) + ")";
+        return;
+    }
+    mainEntry = reinterpret_cast<Vst2Abi::MainEntry> (
+        reinterpret_cast<void*> (GetProcAddress (module, "VSTPluginMain")));
+#else
     handle = dlopen (path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr)
     {
@@ -29,14 +47,20 @@ Vst2Library::Vst2Library (const std::string& path)
         return;
     }
     mainEntry = reinterpret_cast<Vst2Abi::MainEntry> (dlsym (handle, "VSTPluginMain"));
+#endif
     if (mainEntry == nullptr)
         loadError = "no VSTPluginMain";
 }
 
 Vst2Library::~Vst2Library()
 {
-    if (handle != nullptr)
-        dlclose (handle);
+    if (handle == nullptr)
+        return;
+#ifdef _WIN32
+    FreeLibrary (static_cast<HMODULE> (handle));
+#else
+    dlclose (handle);
+#endif
 }
 
 Vst2Instance::Vst2Instance (Vst2Abi::MainEntry entry, std::int32_t hostVersion)

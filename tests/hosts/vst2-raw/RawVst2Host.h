@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-// A minimal VST 2.4 host on the raw interface: it loads a plug-in library with dlopen, creates
-// effects through VSTPluginMain with its own audioMaster callback and drives them with the
-// opcodes a host uses. Built with AddressSanitizer, so that every structure the plug-in hands
-// back is read in full and checked against the heap block it lives in.
+// A minimal VST 2.4 host on the raw interface: it loads a plug-in library (dlopen, or LoadLibrary
+// in the Windows build run under Wine), creates effects through VSTPluginMain with its own
+// audioMaster callback and drives them with the opcodes a host uses. On Linux built with AddressSanitizer, so that every structure the
+// plug-in hands back is read in full and checked against the heap block it lives in.
 class Vst2Library
 {
 public:
