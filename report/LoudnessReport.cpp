@@ -86,8 +86,10 @@ juce::Result LoudnessReport::prepareFolderFor (const juce::File& file)
     const auto folder = file.getParentDirectory();
     if (!folder.isDirectory())
     {
+        // Jobs measuring side by side may create the same folder at the same moment: one that
+        // exists afterwards is what was asked for.
         const auto created = folder.createDirectory();
-        if (created.failed())
+        if (created.failed() && !folder.isDirectory())
             return juce::Result::fail ("cannot create the folder " + folder.getFullPathName() + ": " +
                                        created.getErrorMessage());
     }
