@@ -13,31 +13,11 @@ wine=/usr/lib/wine/wine64
 program=$win/Tarn51_artefacts/Release/Standalone/Tarn51Standalone.exe
 settings=$WINEPREFIX/drive_c/ProgramData/Velnor/Tarn51.prefs
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tarn51-wine-standalone.XXXXXX")
-background=()
-cleanup() {
-    for ((i = ${#background[@]} - 1; i >= 0; i--)); do
-        kill "${background[i]}" 2> /dev/null || true
-        wait "${background[i]}" 2> /dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# The work folder, background processes, fail and wait_for of the standalone program's tests.
+source "$(dirname "$0")/../../standalone/common.sh"
 
-fail() {
-    echo "FAIL: $*"
-    [ -s "$work/program.log" ] && { echo "--- program"; tail -n 20 "$work/program.log"; }
+show_more_on_failure() {
     [ -f "$settings" ] && { echo "--- settings file"; cat "$settings"; }
-    exit 1
-}
-
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@" > /dev/null 2>&1; do
-        [ $SECONDS -ge $deadline ] && return 1
-        sleep 0.3
-    done
 }
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
