@@ -383,6 +383,7 @@ void OSKALoudnessModule::computeBlocks() noexcept
     int steps = 0;
     bool counted = false;
     bool countedShortTerm = false;
+    float integrated = std::numeric_limits<float>::quiet_NaN();
 
     for (; steps < maxMomentaryStepsPerSlice && momentaryFifo->numReady() >= momentaryLength; ++steps)
     {
@@ -410,15 +411,20 @@ void OSKALoudnessModule::computeBlocks() noexcept
             const float shortTerm = evaluateShortTerm (isMeasuring, largestShortTerm, countedShortTerm);
 
             if (isMeasuring)
-                recordStep (value, shortTerm, momentaryHistogram.integratedLoudness());
+            {
+                integrated = momentaryHistogram.integratedLoudness();
+                recordStep (value, shortTerm, integrated);
+            }
 
             ++gatingBlocks;
         }
     }
 
-    // The statistics of the histograms as they stand after the slice's last value.
+    // The statistics of the histograms as they stand after the slice's last value (with a
+    // history, already worked out for its last step).
     if (counted)
-        results.integrated.store (momentaryHistogram.integratedLoudness(), relaxed);
+        results.integrated.store (
+            std::isnan (integrated) ? momentaryHistogram.integratedLoudness() : integrated, relaxed);
 
     if (steps > 0)
     {
