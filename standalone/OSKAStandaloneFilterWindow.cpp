@@ -5,6 +5,7 @@
 #include "editor/RiroruduLoudnessAudioProcessorEditor.h"
 #include "processor/Tarn51AudioProcessor.h"
 #include "standalone/OSKAAudioDeviceSelectorComponent.h"
+#include "standalone/WindowPlacement.h"
 
 namespace
 {
@@ -39,9 +40,11 @@ using StandaloneDeviceManager = juce::AudioDeviceManager;
 // right, by the title bar and the border, on every start. The window manager's moves arrive
 // one by one, late on a loaded machine, so for three seconds after the frame is known a
 // position that has stayed put for a moment and is not the restored one is corrected (a
-// correction made between two of those moves would itself be off by the frame). Without a
-// window manager, or after those seconds, the keeper does nothing, so a user who drags the
-// window later is left alone.
+// correction made between two of those moves would itself be off by the frame). Position and
+// correction go to the window system itself: JUCE's copy of the position can miss the window
+// manager's last move, and then reads as restored while the window is a title bar lower.
+// Once the window has settled on the restored position, without a window manager, or after
+// those seconds, the keeper does nothing, so a user who drags the window is left alone.
 class OSKAStandaloneFilterWindow::PositionKeeper final : private juce::Timer
 {
 public:
@@ -82,7 +85,7 @@ private:
             return;
         }
 
-        const auto position = window.getPosition();
+        const auto position = clientAreaPositionOnScreen (window);
 
         if (position != lastPosition)
         {
@@ -91,8 +94,13 @@ private:
             return;
         }
 
-        if (++ticksInPlace == settledTicks && position != target)
-            window.setTopLeftPosition (target);
+        if (++ticksInPlace != settledTicks)
+            return;
+
+        if (position != target)
+            moveClientAreaTo (window, target);
+        else
+            stopTimer(); // in place: from here on the window is the user's
     }
 
     juce::Component& window;
@@ -190,8 +198,10 @@ OSKAStandaloneFilterWindow::~OSKAStandaloneFilterWindow()
 
     if (settings != nullptr)
     {
-        settings->setValue (windowXKey, getX());
-        settings->setValue (windowYKey, getY());
+        // Where the window really is: JUCE's copy of the position can lag the window manager.
+        const auto position = clientAreaPositionOnScreen (*this);
+        settings->setValue (windowXKey, position.x);
+        settings->setValue (windowYKey, position.y);
 
         if (deviceManager != nullptr)
         {

@@ -73,8 +73,10 @@ void Tarn51StandaloneApplication::initialise (const juce::String&)
     window->setColour (juce::DocumentWindow::textColourId, juce::Colours::white);
     window->setUsingNativeTitleBar (true);
     window->setTitleBarTextCentred (true);
-    window->setVisible (true);
+    // Resizable before it is shown: with a native title bar that change makes a new native
+    // window, and the first one would be mapped, placed and thrown away.
     window->setResizable (true, false);
+    window->setVisible (true);
 }
 
 void Tarn51StandaloneApplication::shutdown() {}
