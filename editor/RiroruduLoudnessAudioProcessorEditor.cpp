@@ -741,16 +741,18 @@ void RiroruduLoudnessAudioProcessorEditor::syncControls (
     gatingCheckBox.setToggleState (choiceOf (indices.type) != 0, none);
     followCheckBox.setToggleState (choiceOf (indices.followTransport) != 0, none);
 
-    alarmLevelSlider.setValue (valueOf (indices.maxLevel), none);
-    peakHoldSlider.setValue (valueOf (indices.holdTime), none);
-    overloadHoldSlider.setValue (valueOf (indices.overTime), none);
+    alarmLevelSlider.setValue ((double)valueOf (indices.maxLevel), none);
+    peakHoldSlider.setValue ((double)valueOf (indices.holdTime), none);
+    overloadHoldSlider.setValue ((double)valueOf (indices.overTime), none);
 
     histogramSwitch.setToggleState ((int)valueOf (indices.histogramLoudness) == 1, none);
 
     // A threshold between the slider's steps lands on a step; the asynchronous notification
     // then writes that step back, so host and slider agree.
-    momentaryThresholdSlider.setValue (valueOf (indices.momentaryThreshold), juce::sendNotificationAsync);
-    shortTermThresholdSlider.setValue (valueOf (indices.shortTermThreshold), juce::sendNotificationAsync);
+    momentaryThresholdSlider.setValue ((double)valueOf (indices.momentaryThreshold),
+                                       juce::sendNotificationAsync);
+    shortTermThresholdSlider.setValue ((double)valueOf (indices.shortTermThreshold),
+                                       juce::sendNotificationAsync);
 }
 
 void RiroruduLoudnessAudioProcessorEditor::reactToChanges (std::uint32_t changedBits)

@@ -185,7 +185,7 @@ void kWeight (float* const* samples, int numSamples, Biquad* pre, Biquad* rlb) n
 
 juce::IIRCoefficients makeCoefficients (float b0, float b1, float b2, float a1, float a2) noexcept
 {
-    return juce::IIRCoefficients (b0, b1, b2, 1.0, a1, a2);
+    return juce::IIRCoefficients ((double)b0, (double)b1, (double)b2, 1.0, (double)a1, (double)a2);
 }
 } // namespace
 

@@ -401,10 +401,10 @@ void Tarn51AudioProcessor::takeMomentary()
 {
     const float m = latestResults.momentary;
     readings.momentary = m;
-    readings.momentaryPosition = (float)loudnessScale.positionOf (m);
+    readings.momentaryPosition = (float)loudnessScale.positionOf ((double)m);
 
     setParameterAndNotifyHost (indices.momentaryOutput,
-                               (float)juce::jlimit (0.0, 1.0, automationScale.positionOf (m)));
+                               (float)juce::jlimit (0.0, 1.0, automationScale.positionOf ((double)m)));
 
     readings.integrated = roundToTenth (latestResults.integrated);
     readings.momentaryHits =
@@ -438,14 +438,14 @@ void Tarn51AudioProcessor::takeShortTerm()
         readings.maxShortTermTime = positionInfo.timeInSeconds;
     }
 
-    readings.shortTermPosition = (float)loudnessScale.positionOf (s);
+    readings.shortTermPosition = (float)loudnessScale.positionOf ((double)s);
 
     setParameterAndNotifyHost (indices.shortTermOutput,
-                               (float)juce::jlimit (0.0, 1.0, automationScale.positionOf (s)));
+                               (float)juce::jlimit (0.0, 1.0, automationScale.positionOf ((double)s)));
 
     readings.loudnessRange = roundToTenth (latestResults.loudnessRange);
-    readings.rangeHighPosition = (float)loudnessScale.positionOf (latestResults.rangeHigh);
-    readings.rangeLowPosition = (float)loudnessScale.positionOf (latestResults.rangeLow);
+    readings.rangeHighPosition = (float)loudnessScale.positionOf ((double)latestResults.rangeHigh);
+    readings.rangeLowPosition = (float)loudnessScale.positionOf ((double)latestResults.rangeLow);
     readings.shortTermHits =
         loudnessModule.shortTermHistogram.countAtOrAbove (valueOf (indices.shortTermThreshold));
 }
@@ -499,7 +499,7 @@ void Tarn51AudioProcessor::updateChannelPeak (float level, int channel)
     if (level > readings.peakHold[channel])
         readings.peakHold[channel] = level;
 
-    readings.peakPosition[channel] = (float)truePeakScale.positionOf (level);
+    readings.peakPosition[channel] = (float)truePeakScale.positionOf ((double)level);
 }
 
 void Tarn51AudioProcessor::rebuildOutput (juce::AudioSampleBuffer& buffer, int numSamples)
