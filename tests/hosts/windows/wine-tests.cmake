@@ -12,11 +12,9 @@ set_tests_properties(windows-wine-prefix PROPERTIES FIXTURES_SETUP tarn51-wine S
 foreach(check vst2 vst2-linux juce-host measure standalone)
     add_test(NAME windows-${check}
         COMMAND bash "${TARN_WINE_TEST}" "${TARN_WINDOWS_BUILD_DIR}" "${CMAKE_BINARY_DIR}" ${check})
+    # One check at a time in the shared prefix (wine-test.sh says why).
     set_tests_properties(windows-${check} PROPERTIES FIXTURES_REQUIRED tarn51-wine SKIP_RETURN_CODE 77
+        RESOURCE_LOCK tarn51-wine-prefix
         TIMEOUT 300 FAIL_REGULAR_EXPRESSION "${TARN_HOST_FAILURES}"
         ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/../vst2-raw/lsan.supp")
 endforeach()
-
-# The standalone program once crashed at start while another Wine program started in the same
-# prefix on a loaded machine (not seen when run on its own); it runs alone until that is found.
-set_tests_properties(windows-standalone PROPERTIES RUN_SERIAL TRUE)
