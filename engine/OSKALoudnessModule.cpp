@@ -1,7 +1,13 @@
 #include "engine/OSKALoudnessModule.h"
 
+#include "engine/SimdLevel.h"
+
 #include <cmath>
 #include <limits>
+
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#endif
 
 namespace
 {
@@ -26,15 +32,56 @@ constexpr KWeightingRow kWeightingTable[] = {
     {192000, 1.5722272f, -3.047283f, 1.4779713f, -1.9222022f, 0.92511773f, -1.9975072f, 0.99750876f},
 };
 
-const KWeightingRow& rowForRate (double sampleRate) noexcept
+// Both stages designed for `rate` from their analogue prototypes by the bilinear transform,
+// pre-warped at each stage's corner, in double precision. The published 48 kHz filter is this
+// design at 48 kHz.
+KWeightingRow designRow (double rate) noexcept
 {
+    constexpr double pi = juce::MathConstants<double>::pi;
+
+    // High shelf: +4 dB above about 1.7 kHz.
+    constexpr double shelfFrequency = 1681.974450955533;
+    constexpr double shelfGainDb = 3.999843853973347;
+    constexpr double shelfQ = 0.7071752369554196;
+    const double k = std::tan (pi * shelfFrequency / rate);
+    const double vh = std::pow (10.0, shelfGainDb / 20.0);
+    const double vb = std::pow (vh, 0.4996667741545416);
+    const double a0 = 1.0 + k / shelfQ + k * k;
+
+    // High-pass of the revised low-frequency weighting, second order.
+    constexpr double highPassFrequency = 38.13547087602444;
+    constexpr double highPassQ = 0.5003270373238773;
+    const double kh = std::tan (pi * highPassFrequency / rate);
+    const double h0 = 1.0 + kh / highPassQ + kh * kh;
+
+    KWeightingRow row{};
+    row.rate = static_cast<int> (rate);
+    row.b0 = static_cast<float> ((vh + vb * k / shelfQ + k * k) / a0);
+    row.b1 = static_cast<float> (2.0 * (k * k - vh) / a0);
+    row.b2 = static_cast<float> ((vh - vb * k / shelfQ + k * k) / a0);
+    row.a1 = static_cast<float> (2.0 * (k * k - 1.0) / a0);
+    row.a2 = static_cast<float> ((1.0 - k / shelfQ + k * k) / a0);
+    row.rlbA1 = static_cast<float> (2.0 * (kh * kh - 1.0) / h0);
+    row.rlbA2 = static_cast<float> ((1.0 - kh / highPassQ + kh * kh) / h0);
+    return row;
+}
+
+// The table's row where it has one, so that the readings at those rates stay exactly as they
+// were; the design for the rate otherwise. Below the meter's lowest rate the shelf's corner
+// nears half the rate, where the design loses its shape and then its stability, so such rates
+// get the lowest rate's filters; a rate that is no rate at all gets the 48 kHz ones.
+KWeightingRow rowForRate (double sampleRate) noexcept
+{
+    if (!(sampleRate > 0.0) || !std::isfinite (sampleRate))
+        return kWeightingTable[1];
+
     const auto rate = static_cast<int> (sampleRate);
 
     for (const auto& row : kWeightingTable)
         if (row.rate == rate)
             return row;
 
-    return kWeightingTable[1];
+    return designRow (juce::jmax (sampleRate, static_cast<double> (OSKALoudnessModule::minimumRate)));
 }
 
 // The state of a juce::IIRFilter, reached through a derived class, so that all twelve filters
@@ -140,26 +187,158 @@ struct BiquadLanes
     }
 };
 
-__attribute__ ((target ("avx"))) void kWeightSixAvx (float* const* samples, int numSamples, Biquad* pre,
-                                                     Biquad* rlb) noexcept
+template <int channels>
+__attribute__ ((target ("avx"))) void kWeightLanesAvx (float* const* samples, int numSamples, Biquad* pre,
+                                                       Biquad* rlb) noexcept
 {
     BiquadLanes p, r;
-    p.load (pre, 6);
-    r.load (rlb, 6);
+    p.load (pre, channels);
+    r.load (rlb, channels);
+    const auto at = [samples] (int c, int i) { return c < channels ? samples[c][i] : 0.0f; };
 
     for (int i = 0; i < numSamples; ++i)
     {
-        EightFloats x{samples[0][i], samples[1][i], samples[2][i],
-                      samples[3][i], samples[4][i], samples[5][i]};
+        EightFloats x{at (0, i), at (1, i), at (2, i), at (3, i), at (4, i), at (5, i)};
         p.process (x);
         r.process (x);
 
-        for (int c = 0; c < 6; ++c)
+        for (int c = 0; c < channels; ++c)
             samples[c][i] = x[c];
     }
 
-    p.store (pre, 6);
-    r.store (rlb, 6);
+    p.store (pre, channels);
+    r.store (rlb, channels);
+}
+
+// With fused multiply-add (AVX2 level and up) both stages run as direct form I with the two
+// feedback terms as fused steps: the recursion then waits on one fused step per sample instead
+// of three dependent operations, which bounds the speed of a channel. Each lane does the same
+// operations whichever kernel runs it, so a channel's output does not depend on how many
+// channels run beside it, nor on how the audio is split into blocks. All arithmetic is written
+// out as intrinsics, so the compiler fuses nothing on its own.
+#define TARN_FUSED_INLINE __attribute__ ((target ("avx2,fma"), always_inline)) inline
+
+// Up to four channels in the lanes of a 128-bit vector.
+struct NarrowLanes
+{
+    using V = __m128;
+    static constexpr int width = 4;
+
+    template <int channels> static TARN_FUSED_INLINE V gather (float* const* samples, int i) noexcept
+    {
+        static_assert (channels <= 2);
+        if constexpr (channels == 1)
+            return _mm_load_ss (samples[0] + i);
+        else
+            return _mm_setr_ps (samples[0][i], samples[1][i], 0.0f, 0.0f);
+    }
+
+    template <int channels> static TARN_FUSED_INLINE void scatter (float* const* samples, int i, V y) noexcept
+    {
+        _mm_store_ss (samples[0] + i, y);
+        if constexpr (channels == 2)
+            _mm_store_ss (samples[1] + i, _mm_shuffle_ps (y, y, 1));
+    }
+
+    static TARN_FUSED_INLINE V broadcast (float x) noexcept { return _mm_set1_ps (x); }
+    static TARN_FUSED_INLINE V mul (V a, V b) noexcept { return _mm_mul_ps (a, b); }
+    static TARN_FUSED_INLINE V fma (V a, V b, V c) noexcept { return _mm_fmadd_ps (a, b, c); }
+    static TARN_FUSED_INLINE V fromArray (const float* x) noexcept { return _mm_loadu_ps (x); }
+    static TARN_FUSED_INLINE void toArray (float* x, V v) noexcept { _mm_storeu_ps (x, v); }
+};
+
+// Up to eight channels in the lanes of a 256-bit vector.
+struct WideLanes
+{
+    using V = __m256;
+    static constexpr int width = 8;
+
+    template <int channels> static TARN_FUSED_INLINE V gather (float* const* samples, int i) noexcept
+    {
+        const auto at = [samples, i] (int c) { return c < channels ? samples[c][i] : 0.0f; };
+        return _mm256_setr_ps (at (0), at (1), at (2), at (3), at (4), at (5), 0.0f, 0.0f);
+    }
+
+    template <int channels> static TARN_FUSED_INLINE void scatter (float* const* samples, int i, V y) noexcept
+    {
+        alignas (32) float lanes[width];
+        _mm256_store_ps (lanes, y);
+
+        for (int c = 0; c < channels; ++c)
+            samples[c][i] = lanes[c];
+    }
+
+    static TARN_FUSED_INLINE V broadcast (float x) noexcept { return _mm256_set1_ps (x); }
+    static TARN_FUSED_INLINE V mul (V a, V b) noexcept { return _mm256_mul_ps (a, b); }
+    static TARN_FUSED_INLINE V fma (V a, V b, V c) noexcept { return _mm256_fmadd_ps (a, b, c); }
+    static TARN_FUSED_INLINE V fromArray (const float* x) noexcept { return _mm256_loadu_ps (x); }
+    static TARN_FUSED_INLINE void toArray (float* x, V v) noexcept { _mm256_storeu_ps (x, v); }
+};
+
+template <typename L> struct FusedStageLanes
+{
+    using V = typename L::V;
+    V b0, b1, b2, na1, na2, x1, x2, y1, y2;
+
+    TARN_FUSED_INLINE void load (const OSKALoudnessModule::FusedStage* stages, int n) noexcept
+    {
+        alignas (32) float c[9][L::width] = {};
+
+        for (int ch = 0; ch < n; ++ch)
+        {
+            const auto& s = stages[ch];
+            const float values[9] = {s.b0, s.b1, s.b2, -s.a1, -s.a2, s.x1, s.x2, s.y1, s.y2};
+
+            for (int k = 0; k < 9; ++k)
+                c[k][ch] = values[k];
+        }
+
+        V* const targets[9] = {&b0, &b1, &b2, &na1, &na2, &x1, &x2, &y1, &y2};
+
+        for (int k = 0; k < 9; ++k)
+            *targets[k] = L::fromArray (c[k]);
+    }
+
+    TARN_FUSED_INLINE void store (OSKALoudnessModule::FusedStage* stages, int n) const noexcept
+    {
+        alignas (32) float c[4][L::width];
+        L::toArray (c[0], x1);
+        L::toArray (c[1], x2);
+        L::toArray (c[2], y1);
+        L::toArray (c[3], y2);
+
+        for (int ch = 0; ch < n; ++ch)
+            stages[ch].setState (c[0][ch], c[1][ch], c[2][ch], c[3][ch]);
+    }
+
+    // y = b0 x + b1 x1 + b2 x2 - a2 y2 - a1 y1, in that order.
+    TARN_FUSED_INLINE V process (V x) noexcept
+    {
+        const V forward = L::fma (b2, x2, L::fma (b1, x1, L::mul (b0, x)));
+        const V y = L::fma (na1, y1, L::fma (na2, y2, forward));
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+};
+
+template <typename L, int channels>
+__attribute__ ((target ("avx2,fma"))) void kWeightFused (float* const* samples, int numSamples,
+                                                         OSKALoudnessModule::FusedStage* pre,
+                                                         OSKALoudnessModule::FusedStage* rlb) noexcept
+{
+    FusedStageLanes<L> p, r;
+    p.load (pre, channels);
+    r.load (rlb, channels);
+
+    for (int i = 0; i < numSamples; ++i)
+        L::template scatter<channels> (samples, i,
+                                       r.process (p.process (L::template gather<channels> (samples, i))));
+
+    p.store (pre, channels);
+    r.store (rlb, channels);
 }
 
 const bool hasAvx = []
@@ -171,16 +350,72 @@ const bool hasAvx = []
 #define TARN_K_WEIGHTING_AVX 0
 #endif
 
+// Three channels and more run as lanes of one vector, for which the first three cost as much as
+// six; one and two run on their own, where the lanes would bring nothing.
 template <int channels>
 void kWeight (float* const* samples, int numSamples, Biquad* pre, Biquad* rlb) noexcept
 {
 #if TARN_K_WEIGHTING_AVX
-    if constexpr (channels == 6)
+    if constexpr (channels >= 3)
         if (hasAvx)
-            return kWeightSixAvx (samples, numSamples, pre, rlb);
+            return kWeightLanesAvx<channels> (samples, numSamples, pre, rlb);
 #endif
 
     kWeightEach<channels> (samples, numSamples, pre, rlb);
+}
+
+template <int channels>
+void kWeightFusedFor (float* const* samples, int numSamples, OSKALoudnessModule::FusedStage* pre,
+                      OSKALoudnessModule::FusedStage* rlb) noexcept
+{
+#if TARN_K_WEIGHTING_AVX
+    if constexpr (channels <= 2)
+        kWeightFused<NarrowLanes, channels> (samples, numSamples, pre, rlb);
+    else
+        kWeightFused<WideLanes, channels> (samples, numSamples, pre, rlb);
+#else
+    juce::ignoreUnused (samples, numSamples, pre, rlb);
+#endif
+}
+
+// The kernels above for a channel count known only at run time (1 to 6).
+void kWeightChannels (int channels, float* const* samples, int numSamples, Biquad* pre, Biquad* rlb) noexcept
+{
+    switch (channels)
+    {
+    case 1:
+        return kWeight<1> (samples, numSamples, pre, rlb);
+    case 2:
+        return kWeight<2> (samples, numSamples, pre, rlb);
+    case 3:
+        return kWeight<3> (samples, numSamples, pre, rlb);
+    case 4:
+        return kWeight<4> (samples, numSamples, pre, rlb);
+    case 5:
+        return kWeight<5> (samples, numSamples, pre, rlb);
+    default:
+        return kWeight<6> (samples, numSamples, pre, rlb);
+    }
+}
+
+void kWeightFusedChannels (int channels, float* const* samples, int numSamples,
+                           OSKALoudnessModule::FusedStage* pre, OSKALoudnessModule::FusedStage* rlb) noexcept
+{
+    switch (channels)
+    {
+    case 1:
+        return kWeightFusedFor<1> (samples, numSamples, pre, rlb);
+    case 2:
+        return kWeightFusedFor<2> (samples, numSamples, pre, rlb);
+    case 3:
+        return kWeightFusedFor<3> (samples, numSamples, pre, rlb);
+    case 4:
+        return kWeightFusedFor<4> (samples, numSamples, pre, rlb);
+    case 5:
+        return kWeightFusedFor<5> (samples, numSamples, pre, rlb);
+    default:
+        return kWeightFusedFor<6> (samples, numSamples, pre, rlb);
+    }
 }
 
 juce::IIRCoefficients makeCoefficients (float b0, float b1, float b2, float a1, float a2) noexcept
@@ -193,7 +428,7 @@ OSKALoudnessModule::OSKALoudnessModule() = default;
 
 void OSKALoudnessModule::updateFilterCoefficients() noexcept
 {
-    const auto& row = rowForRate (sampleRate);
+    const auto row = rowForRate (sampleRate);
     const auto pre = makeCoefficients (row.b0, row.b1, row.b2, row.a1, row.a2);
     const auto rlb = makeCoefficients (1.0f, -2.0f, 1.0f, row.rlbA1, row.rlbA2);
 
@@ -201,7 +436,34 @@ void OSKALoudnessModule::updateFilterCoefficients() noexcept
     {
         preFilters[c].setCoefficients (pre);
         rlbFilters[c].setCoefficients (rlb);
+
+        fusedPre[c].b0 = row.b0;
+        fusedPre[c].b1 = row.b1;
+        fusedPre[c].b2 = row.b2;
+        fusedPre[c].a1 = row.a1;
+        fusedPre[c].a2 = row.a2;
+        fusedRlb[c].b0 = 1.0f;
+        fusedRlb[c].b1 = -2.0f;
+        fusedRlb[c].b2 = 1.0f;
+        fusedRlb[c].a1 = row.rlbA1;
+        fusedRlb[c].a2 = row.rlbA2;
     }
+
+#if TARN_K_WEIGHTING_AVX
+    fused = simdLevel() >= SimdLevel::avx2;
+#endif
+}
+
+void OSKALoudnessModule::FusedStage::setState (float newX1, float newX2, float newY1, float newY2) noexcept
+{
+    JUCE_SNAP_TO_ZERO (newX1);
+    JUCE_SNAP_TO_ZERO (newX2);
+    JUCE_SNAP_TO_ZERO (newY1);
+    JUCE_SNAP_TO_ZERO (newY2);
+    x1 = newX1;
+    x2 = newX2;
+    y1 = newY1;
+    y2 = newY2;
 }
 
 void OSKALoudnessModule::allocateWindows()
@@ -224,6 +486,8 @@ void OSKALoudnessModule::allocateWindows()
 
     momentaryFifo = std::make_unique<OverlapFifo> (momentaryCapacity, momentaryOverlap, chunk);
     shortTermFifo = std::make_unique<OverlapFifo> (shortTermCapacity, shortTermOverlap, chunk);
+    momentaryFifo->setActiveChannelMask (activeMask);
+    shortTermFifo->setActiveChannelMask (activeMask);
 
     momentaryBlock = std::make_unique<juce::AudioSampleBuffer> (numChannels, momentaryLength);
     shortTermBlock = std::make_unique<juce::AudioSampleBuffer> (numChannels, shortTermLength);
@@ -232,45 +496,74 @@ void OSKALoudnessModule::allocateWindows()
 void OSKALoudnessModule::feed() noexcept
 {
     const int numSamples = inputBuffer.getNumSamples();
-    const int channels = juce::jmin (inputBuffer.getNumChannels(), numChannels);
 
+    // The channels present, side by side for the kernels.
+    float* samples[numChannels];
+    int channelOf[numChannels];
+    int channels = 0;
     bool allActive = true;
 
-    for (int c = 0; c < channels; ++c)
+    for (int k = 0; k < numActive; ++k)
+    {
+        const int c = activeList[k];
+
+        if (c >= inputBuffer.getNumChannels())
+            break;
+
         allActive =
             allActive && FilterAccess::isActive (preFilters[c]) && FilterAccess::isActive (rlbFilters[c]);
+        samples[channels] = inputBuffer.getWritePointer (c);
+        channelOf[channels++] = c;
+    }
 
-    if (channels == numChannels && allActive)
+    if (channels > 0 && allActive && fused)
     {
-        float* samples[numChannels];
-        Biquad pre[numChannels], rlb[numChannels];
+        FusedStage pre[numChannels], rlb[numChannels];
 
-        for (int c = 0; c < numChannels; ++c)
+        for (int k = 0; k < channels; ++k)
         {
-            samples[c] = inputBuffer.getWritePointer (c);
-            FilterAccess::lockOf (preFilters[c]).enter();
-            FilterAccess::lockOf (rlbFilters[c]).enter();
-            pre[c].load (preFilters[c]);
-            rlb[c].load (rlbFilters[c]);
+            pre[k] = fusedPre[channelOf[k]];
+            rlb[k] = fusedRlb[channelOf[k]];
         }
 
-        kWeight<numChannels> (samples, numSamples, pre, rlb);
+        kWeightFusedChannels (channels, samples, numSamples, pre, rlb);
 
-        for (int c = 0; c < numChannels; ++c)
+        for (int k = 0; k < channels; ++k)
         {
-            pre[c].store (preFilters[c]);
-            rlb[c].store (rlbFilters[c]);
+            fusedPre[channelOf[k]] = pre[k];
+            fusedRlb[channelOf[k]] = rlb[k];
+        }
+    }
+    else if (channels > 0 && allActive)
+    {
+        Biquad pre[numChannels], rlb[numChannels];
+
+        for (int k = 0; k < channels; ++k)
+        {
+            const int c = channelOf[k];
+            FilterAccess::lockOf (preFilters[c]).enter();
+            FilterAccess::lockOf (rlbFilters[c]).enter();
+            pre[k].load (preFilters[c]);
+            rlb[k].load (rlbFilters[c]);
+        }
+
+        kWeightChannels (channels, samples, numSamples, pre, rlb);
+
+        for (int k = 0; k < channels; ++k)
+        {
+            const int c = channelOf[k];
+            pre[k].store (preFilters[c]);
+            rlb[k].store (rlbFilters[c]);
             FilterAccess::lockOf (rlbFilters[c]).exit();
             FilterAccess::lockOf (preFilters[c]).exit();
         }
     }
     else
     {
-        for (int c = 0; c < channels; ++c)
+        for (int k = 0; k < channels; ++k)
         {
-            float* samples = inputBuffer.getWritePointer (c);
-            preFilters[c].processSamples (samples, numSamples);
-            rlbFilters[c].processSamples (samples, numSamples);
+            preFilters[channelOf[k]].processSamples (samples[k], numSamples);
+            rlbFilters[channelOf[k]].processSamples (samples[k], numSamples);
         }
     }
 
@@ -281,12 +574,54 @@ void OSKALoudnessModule::feed() noexcept
     shortTermFifo->write (inputBuffer);
 }
 
+void OSKALoudnessModule::setActiveChannels (int count) noexcept
+{
+    setActiveChannelMask ((1u << juce::jlimit (0, numChannels, count)) - 1);
+}
+
+void OSKALoudnessModule::setActiveChannelMask (juce::uint32 mask) noexcept
+{
+    mask &= (1u << numChannels) - 1;
+
+    if (mask == activeMask)
+        return;
+
+    if (const auto added = mask & ~activeMask; added != 0)
+    {
+        for (int c = 0; c < numChannels; ++c)
+        {
+            if ((added & (1u << c)) == 0)
+                continue;
+
+            preFilters[c].reset();
+            rlbFilters[c].reset();
+            fusedPre[c].setState (0.0f, 0.0f, 0.0f, 0.0f);
+            fusedRlb[c].setState (0.0f, 0.0f, 0.0f, 0.0f);
+        }
+
+        emptyQueues();
+    }
+
+    activeMask = mask;
+    numActive = 0;
+
+    for (int c = 0; c < numChannels; ++c)
+        if ((mask & (1u << c)) != 0)
+            activeList[numActive++] = c;
+
+    for (auto* fifo : {momentaryFifo.get(), shortTermFifo.get()})
+        if (fifo != nullptr)
+            fifo->setActiveChannelMask (mask);
+}
+
 void OSKALoudnessModule::resetFilters() noexcept
 {
     for (int c = 0; c < numChannels; ++c)
     {
         preFilters[c].reset();
         rlbFilters[c].reset();
+        fusedPre[c].setState (0.0f, 0.0f, 0.0f, 0.0f);
+        fusedRlb[c].setState (0.0f, 0.0f, 0.0f, 0.0f);
     }
 }
 

@@ -45,6 +45,9 @@ public:
     // term window per 50 ms slice, so a slice that comes late catches up within a few slices.
     static constexpr int maxMomentaryStepsPerSlice = 20 * stepsPerHop;
     static constexpr int maxShortTermWindowsPerSlice = 20;
+    // The rates the meter is made for; the filters follow any rate from minimumRate up.
+    static constexpr int minimumRate = 8000;
+    static constexpr int maximumRate = 384000;
 
     // The six shared results, written on the loudness thread and by resetMeasurement().
     struct SharedResults
@@ -61,7 +64,9 @@ public:
     ~OSKALoudnessModule() override = default;
 
     // Loads the K-weighting coefficients for sampleRate into all twelve filters without
-    // clearing their state. Rates without their own coefficients use the 48 kHz ones.
+    // clearing their state. Six common rates take coefficients from a table; every other rate
+    // gets the same analogue design transformed for it. Rates below minimumRate get the
+    // filters of minimumRate (the command-line meter refuses them).
     void updateFilterCoefficients() noexcept;
 
     // Derives the window lengths from sampleRate and replaces both queues and both window
@@ -74,6 +79,18 @@ public:
 
     // Sets the state values of all twelve filters to 0.
     void resetFilters() noexcept;
+
+    // Which meter channels carry audio, one bit each (bit 0 L ... bit 5 Rs). feed() weights and
+    // queues only these and the others count as silence, so the readings are those of all six
+    // with the rest silent, at the cost of the ones present. Set when preparing. A change that
+    // adds channels clears their filters and empties both queues (as a change of measuring does),
+    // so nothing they held before reaches a window. Audio thread, or while no audio runs.
+    void setActiveChannelMask (juce::uint32 mask) noexcept;
+    // The same for the first `count` channels (mono 1, stereo 2, L R C 3, with surrounds 6).
+    void setActiveChannels (int count) noexcept;
+    juce::uint32 getActiveChannelMask() const noexcept { return activeMask; }
+    // How many channels carry audio.
+    int getActiveChannels() const noexcept { return numActive; }
 
     // Evaluates the windows that are ready (at most maxMomentaryStepsPerSlice momentary steps
     // and maxShortTermWindowsPerSlice short-term windows) and updates results, flags, the
@@ -120,6 +137,18 @@ public:
 
     // Weight of each meter channel in the block loudness sum.
     float getChannelWeight (int channel) const noexcept { return channelWeights[channel]; }
+
+    // One K-weighting stage of one channel as the kernels with fused multiply-add run it:
+    // direct form I, its coefficients and the last two inputs and outputs.
+    struct FusedStage
+    {
+        float b0 = 1.0f, b1 = 0.0f, b2 = 0.0f, a1 = 0.0f, a2 = 0.0f;
+        float x1 = 0.0f, x2 = 0.0f, y1 = 0.0f, y2 = 0.0f;
+
+        // Stores the history, with values too small to matter set to 0 (as juce::IIRFilter
+        // does with its state), so that silence does not run on in denormal numbers.
+        void setState (float newX1, float newX2, float newY1, float newY2) noexcept;
+    };
 
     // Rate the filters and windows were built for; set before updateFilterCoefficients().
     double sampleRate = 0.0;
@@ -174,10 +203,19 @@ private:
     int stepLengthAt (int phase) const noexcept;
 
     float channelWeights[numChannels] = {1.0f, 1.0f, 1.0f, 0.0f, 1.41f, 1.41f};
+    juce::uint32 activeMask = (1u << numChannels) - 1;
+    // The channels of activeMask in ascending order, numActive of them.
+    int activeList[numChannels] = {0, 1, 2, 3, 4, 5};
+    int numActive = numChannels;
 
     // The two K-weighting stages of each channel; their state carries over between blocks.
     juce::IIRFilter preFilters[numChannels];
     juce::IIRFilter rlbFilters[numChannels];
+    // The same two stages for the kernels with fused multiply-add, which the module uses instead
+    // where the processor has it (fused is then set by updateFilterCoefficients).
+    FusedStage fusedPre[numChannels];
+    FusedStage fusedRlb[numChannels];
+    bool fused = false;
 
     // Six channels of one window length each, for a window copied out with readWindow. The
     // time slice sums its windows where they lie in the queues (readWindowPower), which

@@ -33,10 +33,14 @@ void OverlapFifo::write (const juce::AudioSampleBuffer& source) noexcept
     if (size1 + size2 <= 0)
         return;
 
+    const auto active = getActiveChannelMask();
     const int channelsToCopy = juce::jmin (source.getNumChannels(), numChannels);
 
     for (int ch = 0; ch < numChannels; ++ch)
     {
+        if ((active & (1u << ch)) == 0)
+            continue;
+
         auto* data = channelData (ch);
 
         if (ch < channelsToCopy)
@@ -219,14 +223,26 @@ int OverlapFifo::readPosition() const noexcept
     return start1;
 }
 
+void OverlapFifo::setActiveChannelMask (juce::uint32 mask) noexcept
+{
+    activeMask.store (mask & ((1u << numChannels) - 1), relaxed);
+}
+
 int OverlapFifo::readWindowPower (double* sumsOut, int length, int hop) noexcept
 {
     int start1 = 0, size1 = 0, start2 = 0, size2 = 0;
     fifo.prepareToRead (length, start1, size1, start2, size2);
+    const auto active = getActiveChannelMask();
 
     for (int ch = 0; ch < numChannels; ++ch)
     {
         double sum = 0.0;
+
+        if ((active & (1u << ch)) == 0)
+        {
+            sumsOut[ch] = 0.0;
+            continue;
+        }
 
         if (size1 > 0)
             sum += sumOfSquaresRange (ch, start1, size1);
@@ -258,9 +274,13 @@ void OverlapFifo::readWindow (juce::AudioSampleBuffer& destination, int length) 
     destination.clear();
 
     const int channelsToCopy = juce::jmin (destination.getNumChannels(), numChannels);
+    const auto active = getActiveChannelMask();
 
     for (int ch = 0; ch < channelsToCopy; ++ch)
     {
+        if ((active & (1u << ch)) == 0)
+            continue;
+
         if (size1 > 0)
             copyQueued (ch, start1, size1, destination.getWritePointer (ch, 0));
 

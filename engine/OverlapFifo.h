@@ -59,6 +59,12 @@ public:
     // Empties the queue; the stored samples are left as they are.
     void reset() noexcept { fifo.reset(); }
 
+    // The channels that carry audio, one bit each (bit 0 the first): write() stores only these,
+    // and the others read as silence. Writer's side; a queue that takes on channels must be
+    // reset before the next write, or the channels it takes on would show what they held before.
+    void setActiveChannelMask (juce::uint32 mask) noexcept;
+    juce::uint32 getActiveChannelMask() const noexcept { return activeMask.load (std::memory_order_relaxed); }
+
     int getCapacity() const noexcept { return fifo.getTotalSize(); }
     float getOverlap() const noexcept { return overlap; }
     int getChunkLength() const noexcept { return chunkLength; }
@@ -106,6 +112,7 @@ private:
     std::unique_ptr<float[]> pendingSamples; // numChannels x chunkLength
     int pendingEnd[numChannels];
     float overlap;
+    std::atomic<juce::uint32> activeMask{(1u << numChannels) - 1};
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OverlapFifo)
 };

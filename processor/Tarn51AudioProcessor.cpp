@@ -172,6 +172,8 @@ void Tarn51AudioProcessor::prepareToPlay (double sampleRate, int estimatedSample
         truePeakSteps.prepare (loudnessModule.momentaryHop);
     }
 
+    updateActiveChannels();
+
     loudnessModule.inputBuffer.setSize (numChannels, samplesPerBlock);
 
     truePeakDetector.setSampleRate (sampleRate);
@@ -238,6 +240,9 @@ void Tarn51AudioProcessor::processBlock (juce::AudioSampleBuffer& buffer, juce::
     if (!isStandalone())
         chooseChannelMap();
 
+    // Changes only with the map (a new layout choice or assignment), which is rare.
+    updateActiveChannels();
+
     remapInputs (buffer, numSamples);
 
     // The true peak first: the loudness history takes each 100 ms step's peak from the
@@ -296,12 +301,29 @@ void Tarn51AudioProcessor::chooseChannelMap()
         channelMap[j] = surroundMaps[choice][j];
 }
 
+void Tarn51AudioProcessor::updateActiveChannels()
+{
+    const int inputs = getTotalNumInputChannels();
+    juce::uint32 fed = 0;
+
+    for (int j = 0; j < numChannels; ++j)
+        if (const int source = channelMap[j];
+            source >= 0 && source < inputs && source < 32 && (inputChannelMask & (1u << source)) != 0)
+            fed |= 1u << j;
+
+    loudnessModule.setActiveChannelMask (fed);
+}
+
 void Tarn51AudioProcessor::remapInputs (const juce::AudioSampleBuffer& buffer, int numSamples)
 {
     const int inputs = juce::jmin (getTotalNumInputChannels(), buffer.getNumChannels());
 
     for (int i = 0; i < inputs; ++i)
     {
+        // Inputs the caller declared silent stay as the cleared block has them.
+        if (i < 32 && (inputChannelMask & (1u << i)) == 0)
+            continue;
+
         for (int j = 0; j < numChannels; ++j)
         {
             if (channelMap[j] == i)
@@ -320,8 +342,12 @@ void Tarn51AudioProcessor::feedModule (int startSample, int numSamples)
     if (input.getNumChannels() != numChannels || input.getNumSamples() != numSamples)
         input.setSize (numChannels, numSamples, false, false, true);
 
+    // The module reads only the channels that carry audio.
+    const auto active = loudnessModule.getActiveChannelMask();
+
     for (int c = 0; c < numChannels; ++c)
-        input.copyFrom (c, 0, remapBuffer, c, startSample, numSamples);
+        if ((active & (1u << c)) != 0)
+            input.copyFrom (c, 0, remapBuffer, c, startSample, numSamples);
 
     // The peaks of the steps these samples complete, counted from the queues' last emptying.
     if (const auto resets = loudnessModule.queueResets.load (relaxed); resets != peakStepResets)

@@ -128,6 +128,12 @@ public:
     // itself belongs to the audio thread).
     juce::AudioPlayHead::FrameRateType getHostFrameRate() const noexcept;
 
+    // The input channels that carry audio, one bit each (bit 0 the first); the others are
+    // silent. For callers whose bus is wider than their audio, such as the command-line meter:
+    // only the meter channels these inputs feed are then measured. Every channel by default.
+    // Before prepareToPlay.
+    void setInputChannelMask (juce::uint32 mask) noexcept { inputChannelMask = mask; }
+
     // Whether the loudness module is a client of loudnessThread at the moment.
     bool isModuleOnLoudnessThread() const noexcept { return moduleOnThread; }
 
@@ -177,6 +183,8 @@ private:
 
     void readHostPosition();
     void chooseChannelMap();
+    // Tells the module which meter channels the map feeds from the inputs in use.
+    void updateActiveChannels();
     void remapInputs (const juce::AudioSampleBuffer& buffer, int numSamples);
     void feedModule (int startSample, int numSamples);
     void measureInRealTime (int numSamples);
@@ -207,6 +215,7 @@ private:
     bool moduleOnThread = false;
     // The module's queueResets when truePeakSteps last started counting. Audio thread.
     std::uint32_t peakStepResets = 0;
+    juce::uint32 inputChannelMask = ~0u;
     juce::AudioSampleBuffer outputBuffer; // standalone output routing
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Tarn51AudioProcessor)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <limits>
 #include <memory>
 
@@ -12,8 +13,8 @@ using namespace TestSignals;
 
 namespace
 {
-// Feeds silence up to a total of `target` samples in blocks of at most 1000, with one
-// computeBlocks() after each block, counting the values that appear.
+// Feeds silence up to a total of `target` samples in blocks of at most 1000 and no longer than
+// a hop, with one computeBlocks() after each block, counting the values that appear.
 struct WindowCounter
 {
     long long fed = 0;
@@ -24,7 +25,8 @@ struct WindowCounter
     {
         while (fed < target)
         {
-            const int n = static_cast<int> (std::min<long long> (1000, target - fed));
+            const int n =
+                static_cast<int> (std::min<long long> (std::min (1000, module.momentaryHop), target - fed));
             module.inputBuffer.setSize (6, n, false, false, true);
             module.inputBuffer.clear();
             module.feed();
@@ -103,6 +105,8 @@ TEST_P (WindowTiming, ValuesAppearAfterAFullWindowAndThenEveryHop)
     EXPECT_EQ (count.momentary, 1);
     count.feedTo (*module, p.momentaryLength + p.momentaryHop);
     EXPECT_EQ (count.momentary, 2);
+    // Ten 10 ms steps to the second gating block, and the first step after it taken too.
+    EXPECT_EQ (module->momentaryFifo->readPosition(), p.momentaryHop + p.momentaryHop / 10);
 
     count.feedTo (*module, p.shortTermLength - 1);
     EXPECT_EQ (count.shortTerm, 0);
@@ -118,13 +122,15 @@ TEST_P (WindowTiming, ValuesAppearAfterAFullWindowAndThenEveryHop)
     EXPECT_EQ (count.shortTerm, 3);
 }
 
-// Both kinds step on by the momentary hop (100 ms); 32 kHz has no filters of its own but its
-// own window lengths.
+// Both kinds step on by the momentary hop (100 ms) at every rate, hops that are no multiple of
+// ten (22.05 kHz) among them.
 INSTANTIATE_TEST_SUITE_P (
     Rates, WindowTiming,
     testing::Values (RateCase{48000, 19200, 4800, 144000, 4800}, RateCase{44100, 17640, 4410, 132300, 4410},
                      RateCase{96000, 38400, 9600, 288000, 9600}, RateCase{88200, 35280, 8820, 264600, 8820},
-                     RateCase{32000, 12800, 3200, 96000, 3200}),
+                     RateCase{32000, 12800, 3200, 96000, 3200}, RateCase{8000, 3200, 800, 24000, 800},
+                     RateCase{22050, 8820, 2205, 66150, 2205},
+                     RateCase{384000, 153600, 38400, 1152000, 38400}),
     [] (const auto& caseInfo) { return std::to_string (static_cast<int> (caseInfo.param.rate)); });
 
 TEST (LoudnessModule, NewValueFlagsLastOneTimeSlice)
@@ -206,12 +212,51 @@ TEST (LoudnessModule, SilenceSitsOnTheFloorAndFullScaleSaturates)
     EXPECT_EQ (r.shortTerm, 0.0f);
 }
 
-TEST (LoudnessModule, UnsupportedRateUsesThe48kHzFilters)
+// Gain in dB at `frequency` of the K-weighting's analogue design: the high shelf and the
+// high-pass, each a second-order section.
+double analogueGainDb (double frequency)
 {
-    const auto at32k = impulseResponse (32000);
-    EXPECT_EQ (at32k, impulseResponse (48000));
-    EXPECT_GT (largestDifference (at32k, impulseResponse (44100)), 1e-3f);
+    using Complex = std::complex<double>;
+    const auto section = [frequency] (double f0, double q, double high, double middle, double low)
+    {
+        const Complex s (0.0, frequency / f0);
+        return std::abs ((high * s * s + middle / q * s + low) / (s * s + s / q + 1.0));
+    };
+    const double vh = std::pow (10.0, 3.999843853973347 / 20.0);
+    const double shelf =
+        section (1681.974450955533, 0.7071752369554196, vh, std::pow (vh, 0.4996667741545416), 1.0);
+    const double highPass = section (38.13547087602444, 0.5003270373238773, 1.0, 0.0, 0.0);
+    return 20.0 * std::log10 (shelf * highPass);
 }
+
+class KWeightingAtEveryRate : public testing::TestWithParam<double>
+{
+};
+
+// Every rate the meter measures is weighted with the curve's own design: a 997 Hz tone reads as
+// at 48 kHz, and tones well below half the rate (the bilinear transform bends the curve near
+// there) read as the analogue curve weights them.
+TEST_P (KWeightingAtEveryRate, FollowsTheAnalogueDesign)
+{
+    const double rate = GetParam();
+    EXPECT_NEAR (toneLoudness (rate, 997.0), -23.0f, 0.1f);
+
+    // A -20 dBFS sine has an RMS level of -23.01 dB; the reading subtracts 0.691 dB.
+    for (double frequency : {40.0, 100.0, 3000.0})
+    {
+        if (frequency >= rate / 4)
+            continue;
+
+        const double gain = static_cast<double> (toneLoudness (rate, frequency)) + 23.0103 + 0.691;
+        EXPECT_NEAR (gain, analogueGainDb (frequency), 0.35) << frequency << " Hz";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (Rates, KWeightingAtEveryRate,
+                          testing::Values (8000.0, 16000.0, 22050.0, 32000.0, 44100.0, 48000.0, 96000.0,
+                                           192000.0, 352800.0, 384000.0),
+                          [] (const auto& caseInfo)
+                          { return std::to_string (static_cast<int> (caseInfo.param)); });
 
 TEST (LoudnessModule, EverySupportedRateHasItsOwnFilters)
 {
@@ -225,8 +270,10 @@ TEST (LoudnessModule, EverySupportedRateHasItsOwnFilters)
             EXPECT_GT (largestDifference (responses[a], responses[b]), 1e-3f)
                 << rates[a] << " vs " << rates[b];
 
-    // The 88.2 kHz pre-filter starts with its own b0 (the high-pass stage's b0 is 1).
-    EXPECT_FLOAT_EQ (responses[2][0], 1.5575154f);
+    // Each pre-filter starts with its own b0 from the table (the high-pass stage's b0 is 1).
+    const float tableB0[] = {1.5308412f, 1.5351249f, 1.5575154f, 1.5597142f, 1.5711154f, 1.5722272f};
+    for (size_t r = 0; r < responses.size(); ++r)
+        EXPECT_EQ (responses[r][0], tableB0[r]) << rates[r];
 }
 
 TEST (LoudnessModule, EveryRateWeightsTheSameCurve)
@@ -275,3 +322,65 @@ TEST (LoudnessModule, NanAudioNeverReachesTheStatistics)
     EXPECT_NEAR (module->getResults().loudnessRange, before.loudnessRange, 1e-3f);
     EXPECT_EQ (module->getResults().momentary, -23.0f);
 }
+
+class ActiveChannels : public testing::TestWithParam<juce::uint32>
+{
+};
+
+// A module told which channels carry audio weights and queues those alone and takes the others
+// as silence: every filtered sample and every value is exactly that of all six
+// channels measured with the others silent, whatever the others hold.
+TEST_P (ActiveChannels, MeasureAsAllSixWithTheRestSilent)
+{
+    const auto mask = GetParam();
+    const auto present = [mask] (int c) { return (mask & (1u << c)) != 0; };
+    const double rate = 44100;
+    const auto programme = noise (rate, -18.0f, 4.0, 5, {1.0f, 0.5f, 0.8f, 1.0f, 0.7f, 0.3f});
+    auto silenced = programme;
+    for (int c = 0; c < 6; ++c)
+        if (!present (c))
+            silenced.clear (c, 0, silenced.getNumSamples());
+
+    auto some = std::make_unique<OSKALoudnessModule>();
+    auto all = std::make_unique<OSKALoudnessModule>();
+    EngineDriver::prepare (*some, rate);
+    EngineDriver::prepare (*all, rate);
+    some->setActiveChannelMask (mask);
+    EXPECT_EQ (some->shortTermFifo->getActiveChannelMask(), mask);
+    some->setMeasuring (1);
+    all->setMeasuring (1);
+
+    EngineDriver::Values seenSome, seenAll;
+    for (int start = 0, block = 1; start < programme.getNumSamples();
+         start += block, block = block * 7 % 1009)
+    {
+        block = std::min (block, programme.getNumSamples() - start);
+        EngineDriver::feedBlock (*some, programme, start, block);
+        EngineDriver::feedBlock (*all, silenced, start, block);
+
+        for (int c = 0; c < 6; ++c)
+            for (int i = 0; i < block && present (c); ++i)
+                ASSERT_EQ (some->inputBuffer.getSample (c, i), all->inputBuffer.getSample (c, i))
+                    << "channel " << c << " sample " << start + i;
+
+        some->computeBlocks();
+        all->computeBlocks();
+        EngineDriver::collect (*some, &seenSome);
+        EngineDriver::collect (*all, &seenAll);
+    }
+
+    ASSERT_GT (seenAll.shortTerm.size(), 5u);
+    EXPECT_EQ (seenSome.momentary, seenAll.momentary);
+    EXPECT_EQ (seenSome.shortTerm, seenAll.shortTerm);
+    const auto a = some->getResults();
+    const auto b = all->getResults();
+    EXPECT_EQ (a.integrated, b.integrated);
+    EXPECT_EQ (a.loudnessRange, b.loudnessRange);
+
+    // Taking on channels again starts them from silence: nothing they held before is measured.
+    some->setActiveChannels (6);
+    EXPECT_EQ (some->momentaryFifo->numReady(), 0);
+}
+
+// Mono, stereo, mono in C, L R C, and 5.0.
+INSTANTIATE_TEST_SUITE_P (Masks, ActiveChannels, testing::Values (0x1u, 0x3u, 0x4u, 0x7u, 0x37u));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/OSKALoudnessModule.h"
+#include "ProcessorDriver.h"
 #include "support/TestSignals.h"
 
 namespace
@@ -65,3 +66,38 @@ TEST (KWeighting, SideBySideFilteringEqualsTheJuceFiltersExactly)
         }
     }
 }
+
+struct BusCase
+{
+    double rate;
+    int inputs;
+    float surroundLayout; // 0 ITU, 1 C|24
+    int expectedActive;   // L and R, or L and C with C|24
+};
+
+class ProcessorChannels : public testing::TestWithParam<BusCase>
+{
+};
+
+// The loudness side measures the meter channels the bus feeds through the layout's map, and a
+// -20 dBFS 997 Hz tone in the first input reads -23.0 LUFS at any rate.
+TEST_P (ProcessorChannels, MeasureTheChannelsTheBusFeeds)
+{
+    const auto p = GetParam();
+    Tarn51AudioProcessor processor;
+    processor.setNonRealtime (true);
+    processor.setPlayConfigDetails (p.inputs, p.inputs, p.rate, 512);
+    ProcessorDriver::setValue (processor, "Surround layout", p.surroundLayout);
+    ProcessorDriver::runManually (processor);
+    processor.prepareToPlay (p.rate, 512);
+
+    ProcessorDriver::process (processor,
+                              TestSignals::sine (p.rate, 997.0, -20.0f, 1.0, TestSignals::only (0)));
+    EXPECT_EQ (processor.loudnessModule.getActiveChannels(), p.expectedActive);
+    EXPECT_NEAR (processor.readings.momentary, -23.0f, 0.05f);
+}
+
+INSTANTIATE_TEST_SUITE_P (Buses, ProcessorChannels,
+                          testing::Values (BusCase{32000, 2, 0, 2}, BusCase{384000, 2, 0, 2},
+                                           BusCase{48000, 1, 0, 1}, BusCase{48000, 2, 1, 2},
+                                           BusCase{48000, 6, 0, 6}, BusCase{22050, 5, 0, 5}));

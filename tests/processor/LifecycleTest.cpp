@@ -160,7 +160,7 @@ TEST (ProcessorLifecycle, PrepareAddsTheModuleAndReleaseRemovesIt)
     p.prepareToPlay (44100.0, 256);
     EXPECT_EQ (p.loudnessModule.momentaryFifo->numReady(), queued);
 
-    // An unsupported rate gets the 48 kHz filters, its own windows and keeps the previous
+    // A rate without a table row gets filters and windows of its own and keeps the previous
     // true-peak interpolation.
     p.prepareToPlay (32000.0, 256);
     EXPECT_EQ (p.loudnessModule.momentaryLength, 12800);

@@ -160,8 +160,6 @@ private:
     std::thread thread;
 };
 
-constexpr double supportedRates[] = {44100.0, 48000.0, 88200.0, 96000.0, 176400.0, 192000.0};
-
 void setValue (Tarn51AudioProcessor& processor, const char* name, float value)
 {
     const auto index = processor.parameters.indexOf (name);
@@ -177,20 +175,13 @@ float valueOf (Tarn51AudioProcessor& processor, const char* name)
 
 bool OfflineMeter::isSupportedRate (double sampleRate)
 {
-    for (auto r : supportedRates)
-        if (sampleRate == r)
-            return true;
-
-    return false;
+    return sampleRate >= OSKALoudnessModule::minimumRate && sampleRate <= OSKALoudnessModule::maximumRate;
 }
 
 juce::String OfflineMeter::supportedRatesText()
 {
-    juce::StringArray rates;
-    for (auto r : supportedRates)
-        rates.add (juce::String (static_cast<int> (r)));
-
-    return rates.joinIntoString (", ") + " Hz";
+    return juce::String (OSKALoudnessModule::minimumRate) + " to " +
+           juce::String (OSKALoudnessModule::maximumRate) + " Hz";
 }
 
 juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const InputLayout& layout,
@@ -218,6 +209,12 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
         return juce::Result::fail ("the processor does not take six channels");
 
     processor.setPlayHead (&playHead);
+    // Block channels that no input channel is read into stay silent.
+    juce::uint32 channelsRead = 0;
+    for (const int c : layout.blockChannels)
+        if (c >= 0 && c < blockChannels)
+            channelsRead |= 1u << c;
+    processor.setInputChannelMask (channelsRead);
 
     // The program first: it sets every parameter, the thresholds among them.
     processor.setCurrentProgram (options.standard);

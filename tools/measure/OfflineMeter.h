@@ -50,8 +50,8 @@ public:
     // order; index 0 is the step that ends 0.1 s into the input.
     using StepSink = std::function<void (std::int64_t index, const LoudnessHistory::Step&)>;
 
-    // The rates the meter has K-weighting filters for; any other rate would be measured with
-    // the 48 kHz filters and give wrong values.
+    // The rates the meter measures (its K-weighting follows any rate in the range); NaN and
+    // rates outside it are refused.
     static bool isSupportedRate (double sampleRate);
     static juce::String supportedRatesText();
 
