@@ -25,6 +25,24 @@ OverlapFifo::OverlapFifo (int capacityToUse, float overlapToUse, int chunkLength
         chunkSums[static_cast<size_t> (i)].store (0.0, relaxed);
 }
 
+namespace
+{
+// Stores n samples (source nullptr: silence). The count is a plain value the loop keeps in a
+// register: a count read through a reference would be read again after every store.
+void storeSamples (std::atomic<float>* destination, const float* source, const int n) noexcept
+{
+    if (source == nullptr)
+    {
+        for (int i = 0; i < n; ++i)
+            destination[i].store (0.0f, std::memory_order_relaxed);
+        return;
+    }
+
+    for (int i = 0; i < n; ++i)
+        destination[i].store (source[i], std::memory_order_relaxed);
+}
+} // namespace
+
 void OverlapFifo::write (const juce::AudioSampleBuffer& source) noexcept
 {
     int start1 = 0, size1 = 0, start2 = 0, size2 = 0;
@@ -41,34 +59,15 @@ void OverlapFifo::write (const juce::AudioSampleBuffer& source) noexcept
         if ((active & (1u << ch)) == 0)
             continue;
 
+        // A source with fewer channels must not leave older samples behind in the channels it
+        // does not have: those get silence.
+        const float* src = ch < channelsToCopy ? source.getReadPointer (ch) : nullptr;
         auto* data = channelData (ch);
 
-        if (ch < channelsToCopy)
-        {
-            const float* src = source.getReadPointer (ch);
-
-            for (int i = 0; i < size1; ++i)
-                data[start1 + i].store (src[i], relaxed);
-
-            for (int i = 0; i < size2; ++i)
-                data[start2 + i].store (src[size1 + i], relaxed);
-
-            updateChunkSums (ch, src, start1, size1);
-            updateChunkSums (ch, src + size1, start2, size2);
-        }
-        else
-        {
-            // A source with fewer channels must not leave older samples behind in the
-            // channels it does not have.
-            for (int i = 0; i < size1; ++i)
-                data[start1 + i].store (0.0f, relaxed);
-
-            for (int i = 0; i < size2; ++i)
-                data[start2 + i].store (0.0f, relaxed);
-
-            updateChunkSums (ch, nullptr, start1, size1);
-            updateChunkSums (ch, nullptr, start2, size2);
-        }
+        storeSamples (data + start1, src, size1);
+        storeSamples (data + start2, src != nullptr ? src + size1 : nullptr, size2);
+        updateChunkSums (ch, src, start1, size1);
+        updateChunkSums (ch, src != nullptr ? src + size1 : nullptr, start2, size2);
     }
 
     fifo.finishedWrite (size1 + size2);
