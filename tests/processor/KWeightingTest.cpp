@@ -14,10 +14,10 @@ void prepare (OSKALoudnessModule& module, double rate)
 }
 } // namespace
 
-// With six channels the module runs all twelve K-weighting stages side by side; the samples
-// must be exactly those of juce::IIRFilter run stage after stage, channel after channel, which
-// is what a module fed with fewer channels does. Every channel has the same filters, so two
-// such modules (five channels and one) give the reference for all six.
+// With six channels the module runs all twelve K-weighting stages side by side; each channel's
+// samples must be exactly those of the channel filtered alone (without fused multiply-add, those
+// of juce::IIRFilter run stage after stage). Every channel has the same filters, so two such
+// modules (five channels and one) give the reference for all six.
 TEST (KWeighting, SideBySideFilteringEqualsTheJuceFiltersExactly)
 {
     for (const double rate : {44100.0, 48000.0, 96000.0})
