@@ -73,9 +73,9 @@ TARN_ALWAYS_INLINE double largestMagnitude (const double* newest, const FilterRo
 #if defined(__GNUC__) || defined(__clang__)
 // `lanes` consecutive outputs in vectors of V (two, four or eight doubles), `lanes` a multiple
 // of their width.
-template <int taps, int phases, int lanes, typename V>
+template <int taps, int phases, int lanes, typename V, typename MultiplyAdd>
 TARN_ALWAYS_INLINE void largestMagnitudes (const double* newest, const FilterRows& rows, int count,
-                                           float* out)
+                                           float* out, MultiplyAdd multiplyAdd)
 {
     constexpr int width = (int)(sizeof (V) / sizeof (double));
     constexpr int groups = lanes / width;
@@ -98,7 +98,7 @@ TARN_ALWAYS_INLINE void largestMagnitudes (const double* newest, const FilterRow
                 const V h = V{} + rows[k][n];
 
                 for (int g = 0; g < groups; ++g)
-                    y[k][g] += h * x[g];
+                    multiplyAdd (y[k][g], h, x[g]);
             }
         }
 
@@ -159,9 +159,9 @@ typedef double EightDoubles;
 
 // Runs one channel through the filter, replacing each sample by the largest interpolated
 // magnitude, and returns the largest of those.
-template <int taps, int phases, int lanes, typename V>
+template <int taps, int phases, int lanes, typename V, typename MultiplyAdd>
 TARN_ALWAYS_INLINE float interpolateChannel (float* samples, int numSamples, DelayLine& delayLine,
-                                             const FilterRows& rows, int count)
+                                             const FilterRows& rows, int count, MultiplyAdd multiplyAdd)
 {
     double line[history + chunk];
 
@@ -184,7 +184,7 @@ TARN_ALWAYS_INLINE float interpolateChannel (float* samples, int numSamples, Del
         int i = 0;
 
         for (; i + lanes <= m; i += lanes)
-            largestMagnitudes<taps, phases, lanes, V> (line + history + i, rows, count, out + i);
+            largestMagnitudes<taps, phases, lanes, V> (line + history + i, rows, count, out + i, multiplyAdd);
 
         for (; i < m; ++i)
             out[i] = static_cast<float> (largestMagnitude<taps, phases> (line + history + i, rows, count));
@@ -207,26 +207,75 @@ TARN_ALWAYS_INLINE float interpolateChannel (float* samples, int numSamples, Del
     return peak;
 }
 
+// y + h x with two roundings.
+struct MultiplyThenAdd
+{
+    template <typename V> TARN_ALWAYS_INLINE void operator() (V& y, const V& h, const V& x) const
+    {
+        y += h * x;
+    }
+};
+
 template <int taps, int phases>
 float interpolatePortable (float* samples, int numSamples, DelayLine& delayLine, const FilterRows& rows,
                            int count)
 {
-    return interpolateChannel<taps, phases, 4, TwoDoubles> (samples, numSamples, delayLine, rows, count);
+    return interpolateChannel<taps, phases, 4, TwoDoubles> (samples, numSamples, delayLine, rows, count,
+                                                            MultiplyThenAdd{});
 }
 
 #if TARN_TRUE_PEAK_AVX2
-template <int taps, int phases>
-__attribute__ ((target ("avx2"))) float interpolateAvx2 (float* samples, int numSamples, DelayLine& delayLine,
-                                                         const FilterRows& rows, int count)
+// The taps of the 48-tap filter have at most 14 significant bits and the samples come from
+// floats (24 bits), so each product is exact in a double: a fused multiply-add rounds the same
+// sum once, exactly as the separate multiply and add do. Designed filters' taps use all 53 bits
+// and keep the separate multiply.
+//
+// Written as the instruction itself: the intrinsics, which carry a target of their own, could
+// not be inlined through the kernels, which carry none. Always inlined into the copies built for
+// these targets, so no vector crosses a call and the warning about the calling convention of
+// vectors without AVX does not apply.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+struct FusedAvx2
 {
-    return interpolateChannel<taps, phases, 8, FourDoubles> (samples, numSamples, delayLine, rows, count);
+    TARN_ALWAYS_INLINE void operator() (FourDoubles& y, const FourDoubles& h, const FourDoubles& x) const
+    {
+        asm("vfmadd231pd %t[x], %t[h], %t[y]" : [y] "+x"(y) : [h] "x"(h), [x] "x"(x));
+    }
+};
+
+struct FusedAvx512
+{
+    TARN_ALWAYS_INLINE void operator() (EightDoubles& y, const EightDoubles& h, const EightDoubles& x) const
+    {
+        asm("vfmadd231pd %g[x], %g[h], %g[y]" : [y] "+v"(y) : [h] "v"(h), [x] "v"(x));
+    }
+};
+
+#pragma GCC diagnostic pop
+
+template <int taps, int phases>
+__attribute__ ((target ("avx2,fma"))) float
+interpolateAvx2 (float* samples, int numSamples, DelayLine& delayLine, const FilterRows& rows, int count)
+{
+    if constexpr (phases > 0)
+        return interpolateChannel<taps, phases, 8, FourDoubles> (samples, numSamples, delayLine, rows, count,
+                                                                 FusedAvx2{});
+    else
+        return interpolateChannel<taps, phases, 8, FourDoubles> (samples, numSamples, delayLine, rows, count,
+                                                                 MultiplyThenAdd{});
 }
 
 template <int taps, int phases>
 __attribute__ ((target ("avx512f"))) float
 interpolateAvx512 (float* samples, int numSamples, DelayLine& delayLine, const FilterRows& rows, int count)
 {
-    return interpolateChannel<taps, phases, 32, EightDoubles> (samples, numSamples, delayLine, rows, count);
+    if constexpr (phases > 0)
+        return interpolateChannel<taps, phases, 32, EightDoubles> (samples, numSamples, delayLine, rows,
+                                                                   count, FusedAvx512{});
+    else
+        return interpolateChannel<taps, phases, 32, EightDoubles> (samples, numSamples, delayLine, rows,
+                                                                   count, MultiplyThenAdd{});
 }
 #endif
 
