@@ -160,12 +160,12 @@ TEST (ProcessorLifecycle, PrepareAddsTheModuleAndReleaseRemovesIt)
     p.prepareToPlay (44100.0, 256);
     EXPECT_EQ (p.loudnessModule.momentaryFifo->numReady(), queued);
 
-    // An unsupported rate gets the 48 kHz filters, its own windows and keeps the previous
-    // true-peak interpolation.
+    // An unsupported rate gets the 48 kHz filters, its own windows and a true-peak
+    // interpolation of its own (8x).
     p.prepareToPlay (32000.0, 256);
     EXPECT_EQ (p.loudnessModule.momentaryLength, 12800);
     EXPECT_EQ (p.loudnessModule.shortTermLength, 96000);
-    EXPECT_EQ (p.truePeakDetector.phaseCount, 4);
+    EXPECT_EQ (p.truePeakDetector.phaseCount, 8);
     EXPECT_TRUE (p.loudnessThread.contains (&p.loudnessModule));
 }
 
