@@ -1,5 +1,6 @@
 #include <benchmark/benchmark.h>
 
+#include "engine/SimdLevel.h"
 #include "engine/TruePeakDetector.h"
 
 #include <vector>
@@ -8,11 +9,29 @@ namespace
 {
 constexpr int blockSize = 512;
 
-// One second of six-channel noise at the given rate, measured in host-sized blocks, with the
-// copy into the detector's work buffer that the processor makes for every block.
+const char* levelName()
+{
+    switch (simdLevel())
+    {
+    case SimdLevel::avx512:
+        return "avx512";
+    case SimdLevel::avx2:
+        return "avx2";
+    case SimdLevel::avx:
+        return "avx";
+    case SimdLevel::generic:
+        break;
+    }
+    return "generic";
+}
+
+// One second of noise at the given rate in the given number of channels, measured in host-sized
+// blocks, with the copy into the detector's work buffer that the processor makes for every
+// block. The vector level (TARN51_SIMD=avx2 caps it) is shown as the label.
 void truePeakPerSecond (benchmark::State& state)
 {
     const auto rate = static_cast<double> (state.range (0));
+    const int channels = static_cast<int> (state.range (1));
     const int secondLength = static_cast<int> (rate);
 
     juce::AudioSampleBuffer source (TruePeakDetector::numChannels, secondLength);
@@ -23,6 +42,7 @@ void truePeakPerSecond (benchmark::State& state)
 
     TruePeakDetector detector;
     detector.setSampleRate (rate);
+    detector.setActiveChannels (channels);
     detector.prepare (blockSize);
 
     for (auto _ : state)
@@ -31,7 +51,7 @@ void truePeakPerSecond (benchmark::State& state)
         {
             const int n = juce::jmin (blockSize, secondLength - start);
 
-            for (int c = 0; c < TruePeakDetector::numChannels; ++c)
+            for (int c = 0; c < channels; ++c)
                 detector.buffer.copyFrom (c, 0, source, c, start, n);
 
             detector.process (n);
@@ -39,10 +59,18 @@ void truePeakPerSecond (benchmark::State& state)
         }
     }
 
-    // Seconds of 5.1 audio per second of processing.
+    // Seconds of audio per second of processing.
     state.counters["realtime"] =
         benchmark::Counter (static_cast<double> (state.iterations()), benchmark::Counter::kIsRate);
+    state.SetLabel (levelName());
 }
 } // namespace
 
-BENCHMARK (truePeakPerSecond)->Arg (48000)->Arg (96000)->Arg (192000)->Unit (benchmark::kMillisecond);
+BENCHMARK (truePeakPerSecond)
+    ->ArgNames ({"rate", "channels"})
+    ->ArgsProduct ({{48000}, {1, 2, 6}})
+    ->Args ({96000, 6})
+    ->Args ({192000, 6})
+    ->Args ({32000, 6})
+    ->Args ({8000, 6})
+    ->Unit (benchmark::kMillisecond);

@@ -5,33 +5,44 @@
 // Per-block peak level of the six meter channels (L, R, C, LFE, Ls, Rs).
 //
 // At 44.1 and 48 kHz each sample is interpolated 4x with the 48-tap polyphase FIR of the
-// true-peak measurement, at 88.2 and 96 kHz 2x (two of the four phases), and at 176.4 and
-// 192 kHz the samples themselves are measured. Any other rate keeps the previous choice;
-// before any listed rate has been set the detector measures sample peak.
+// true-peak measurement, at 88.2 and 96 kHz 2x (two of the four phases). Any other rate from
+// 8 kHz up is interpolated with a Kaiser-windowed sinc designed for it, by the factor that brings
+// the interpolated rate to 240 kHz or more (2x at least below 352.8 kHz); from 352.8 kHz the
+// samples themselves are measured, which reads a 20 kHz tone at most 0.13 dB low. A rate that is
+// not a positive number keeps the previous choice; before any rate has been set the detector
+// measures sample peak.
 //
 // Use, all on the audio thread:
-//   setSampleRate (rate)          prepare step; reloads the filter only when the rate changes
+//   setSampleRate (rate)          prepare step; designs the filter only when the rate changes
+//   setActiveChannels (count)     prepare step; the channels present
 //   prepare (maximumBlockSize)    prepare step; sizes `buffer` so that process allocates nothing
 //   copy up to maximumBlockSize samples of each channel into `buffer`, then process (numSamples)
 //   read `blockPeak` (dB; a silent block gives -infinity)
 //
-// The delay lines are never cleared: the filter history runs on across blocks, prepare calls
-// and rate changes.
+// The delay lines are never cleared while a channel is active: the filter history runs on across
+// blocks, prepare calls and rate changes.
 class TruePeakDetector
 {
 public:
     static constexpr int numChannels = 6;
-    static constexpr int numPhases = 4;
-    static constexpr int tapsPerPhase = 12;
+    static constexpr int numPhases = 4;     // of the 48-tap filter
+    static constexpr int tapsPerPhase = 12; // of the 48-tap filter
+    static constexpr int designedTaps = 16; // per phase of a designed filter
+    static constexpr int maxPhases = 32;
+    static constexpr int maxTaps = 16;
 
     TruePeakDetector();
 
-    // Chooses mode and phase count for the rate and loads the coefficients; nothing happens
-    // when the rate equals the current one.
+    // Chooses mode, factor and filter for the rate; nothing happens when the rate equals the
+    // current one.
     void setSampleRate (double rate);
 
     // Fills `coefficients` for the current mode.
     void loadCoefficients();
+
+    // Only the first `count` channels (0 to 6; mono 1, stereo 2) are measured: the others read as
+    // silence, with zero magnitudes and a cleared history, and cost nothing.
+    void setActiveChannels (int count) noexcept;
 
     // Gives `buffer` six channels of maximumBlockSize samples (cleared). The only operation
     // that allocates.
@@ -46,13 +57,17 @@ public:
     void process() { process (buffer.getNumSamples()); }
 
     double sampleRate = 0.0;
-    double delayLines[numChannels][tapsPerPhase]{}; // newest sample first
-    double coefficients[numPhases][tapsPerPhase]{};
+    double delayLines[numChannels][maxTaps]{}; // newest sample first
+    double coefficients[maxPhases][maxTaps]{}; // phase, tap: the first `taps` of each row are used
     juce::AudioSampleBuffer buffer;
-    int mode = 0;       // 1: four phases, 2: two phases, 4: sample peak, 0: nothing chosen yet
-    int phaseCount = 0; // phases evaluated per sample: 4, 2 or 0 (sample peak)
+    int mode = 0;       // 1: 48-tap filter, 2: two of its phases, 3: designed, 4: sample peak, 0: none yet
+    int phaseCount = 0; // phases evaluated per sample (the interpolation factor), 0 for sample peak
+    int taps = 0;       // taps per phase in use
+    int activeChannels = numChannels;
     float blockPeak[numChannels];
 
 private:
+    void designFilter (int factor);
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TruePeakDetector)
 };

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <tuple>
 
 using namespace ProcessorDriver;
 using TestSignals::C;
@@ -454,6 +455,32 @@ TEST (AudioPath, AnyBlockLengthIsHandled)
     EXPECT_EQ (p.readings.measuredSamples, (double)start);
     EXPECT_EQ (p.readings.momentary, -23.0f);
     EXPECT_GT (p.readings.peakHold[L], -21.0f);
+}
+
+TEST (AudioPath, TruePeakFollowsRateChangesInLongBlocks)
+{
+    // A quarter-rate sine with its crests halfway between the samples, which read 3 dB low: the
+    // true peak is interpolated at 48 and 32 kHz, sample peak is measured at 384 kHz.
+    OfflineProcessor p;
+    runManually (p);
+
+    for (const auto& [sampleRate, level, reading] :
+         {std::tuple{48000.0, -12.0, -12.0f}, {32000.0, -9.0, -9.0f}, {384000.0, -3.0, -6.0f}})
+    {
+        SCOPED_TRACE (sampleRate);
+        p.prepareToPlay (sampleRate, ProcessorDriver::blockSize);
+
+        juce::AudioSampleBuffer programme (6, 9000);
+        programme.clear();
+        for (int j = 0; j < programme.getNumSamples(); ++j)
+            programme.setSample (L, j,
+                                 (float)(std::pow (10.0, level / 20.0) *
+                                         std::sin ((j + 0.5) * juce::MathConstants<double>::pi / 2.0)));
+
+        process (p, programme, 4000);
+        EXPECT_GE (p.readings.peakHold[L], reading - 0.2f);
+        EXPECT_LE (p.readings.peakHold[L], reading + 0.2f);
+    }
 }
 
 TEST (AudioPath, NonFiniteSamplesDoNotPoisonTheMeasurement)

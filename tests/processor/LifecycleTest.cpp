@@ -160,12 +160,12 @@ TEST (ProcessorLifecycle, PrepareAddsTheModuleAndReleaseRemovesIt)
     p.prepareToPlay (44100.0, 256);
     EXPECT_EQ (p.loudnessModule.momentaryFifo->numReady(), queued);
 
-    // A rate without a table row gets filters and windows of its own and keeps the previous
-    // true-peak interpolation.
+    // A rate without a table row gets filters, windows and a true-peak interpolation (8x) of
+    // its own.
     p.prepareToPlay (32000.0, 256);
     EXPECT_EQ (p.loudnessModule.momentaryLength, 12800);
     EXPECT_EQ (p.loudnessModule.shortTermLength, 96000);
-    EXPECT_EQ (p.truePeakDetector.phaseCount, 4);
+    EXPECT_EQ (p.truePeakDetector.phaseCount, 8);
     EXPECT_TRUE (p.loudnessThread.contains (&p.loudnessModule));
 }
 

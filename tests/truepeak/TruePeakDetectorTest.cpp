@@ -2,8 +2,10 @@
 
 #include "engine/TruePeakDetector.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace
@@ -83,7 +85,7 @@ TEST (TruePeakDetector, QuarterRateSineAt48kHz)
 
         expectTruePeakNear (Detector (48000.0).feed (sine).blockPeak[5], level); // start included
         expectTruePeakNear (Detector (48000.0).feed (sine, 2).blockPeak[0], level);
-        EXPECT_NEAR (Detector (192000.0).feed (sine).blockPeak[0], level - 3.0103, 0.001);
+        EXPECT_NEAR (Detector (384000.0).feed (sine).blockPeak[0], level - 3.0103, 0.001);
     }
 }
 
@@ -122,12 +124,12 @@ TEST (TruePeakDetector, TwoPhasesAt96kHz)
     const auto sine = quarterRateSine (4800, 1.0, 33.75);
     detector.feed (sine, 2);
     EXPECT_NEAR (Detector (48000.0).feed (sine, 2).blockPeak[0] - detector.blockPeak[0], 0.69, 0.1);
-    EXPECT_GT (detector.blockPeak[0] - Detector (192000.0).feed (sine).blockPeak[0], 1.0f);
+    EXPECT_GT (detector.blockPeak[0] - Detector (384000.0).feed (sine).blockPeak[0], 1.0f);
 }
 
 TEST (TruePeakDetector, SamplePeakAtTheHighestRates)
 {
-    for (const double rate : {176400.0, 192000.0})
+    for (const double rate : {352800.0, 384000.0})
     {
         Detector detector (rate);
         EXPECT_EQ (detector.mode, 4);
@@ -145,36 +147,93 @@ TEST (TruePeakDetector, SamplePeakAtTheHighestRates)
     }
 }
 
-TEST (TruePeakDetector, UnlistedRatesKeepThePreviousChoice)
+TEST (TruePeakDetector, RatesWithoutAStandardFilterGetADesignedOne)
 {
-    const auto sine = quarterRateSine (4800, 1.0, 45.0);
+    // Oversampled to 240 kHz or more, 2x at least below 352.8 kHz.
+    for (const auto& [rate, factor] : std::vector<std::pair<double, int>>{
+             {8000.0, 30}, {22050.0, 11}, {32000.0, 8}, {50000.0, 5}, {176400.0, 2}, {192000.0, 2}})
+    {
+        Detector detector (rate);
+        EXPECT_EQ (detector.mode, 3) << rate;
+        EXPECT_EQ (detector.phaseCount, factor) << rate;
+    }
+    EXPECT_EQ (Detector (1000.0).phaseCount, TruePeakDetector::maxPhases);
 
+    // A rate that is not a positive number keeps the previous choice.
+    const auto sine = quarterRateSine (4800, 1.0, 45.0);
     Detector detector (48000.0);
-    detector.setSampleRate (32000.0);
-    EXPECT_EQ (detector.sampleRate, 32000.0);
+    for (const double rate : {0.0, -44100.0, std::numeric_limits<double>::quiet_NaN()})
+        detector.setSampleRate (rate);
     EXPECT_EQ (detector.phaseCount, 4);
     expectTruePeakNear (detector.feed (sine, 2).blockPeak[0], 0.0);
 
-    EXPECT_EQ (Detector (96000.0).phaseCount, 2);
-    Detector twoPhases (96000.0);
-    twoPhases.setSampleRate (22050.0);
-    EXPECT_EQ (twoPhases.phaseCount, 2);
-
-    // A first rate that is not listed measures sample peak.
-    Detector unlisted (32000.0);
-    EXPECT_EQ (unlisted.mode, 0);
-    EXPECT_NEAR (unlisted.feed (sine).blockPeak[0], -3.0103, 0.001);
+    // Before any usable rate: sample peak.
+    Detector none (0.0);
+    EXPECT_EQ (none.mode, 0);
+    EXPECT_NEAR (none.feed (sine).blockPeak[0], -3.0103, 0.001);
 
     // Sample peak empties the coefficients; 44.1 kHz loads all four phases again.
-    Detector back (48000.0);
-    back.setSampleRate (192000.0);
+    Detector back (32000.0);
+    back.setSampleRate (384000.0);
     for (auto& row : back.coefficients)
         for (double tap : row)
             EXPECT_EQ (tap, 0.0);
     back.setSampleRate (44100.0);
     EXPECT_EQ (back.coefficients[2][0], -0.0189208984375);
     EXPECT_EQ (back.coefficients[3][11], 0.0017089843750);
+    EXPECT_EQ (back.coefficients[3][12], 0.0);
+    EXPECT_EQ (back.coefficients[4][0], 0.0);
 }
+
+// Tones and a two-tone sum with their crests at chosen points between samples, against the true
+// peak: the largest value of the band-limited signal on a grid 32 times finer than the samples.
+// The top tone is the highest of the form rate / N (N >= 2.5, N a whole number above 20 kHz)
+// below min (20 kHz, 0.45 x rate), so that every crest falls at the same points of the grid.
+class TruePeakAtAnyRate : public testing::TestWithParam<double>
+{
+};
+
+TEST_P (TruePeakAtAnyRate, ReadsWithinTheBoundsOfTheTruth)
+{
+    const double rate = GetParam();
+    const double top = 1.0 / std::max (2.5, std::ceil (rate / 20000.0)); // cycles per sample
+    constexpr int length = 480;
+
+    const auto signal = [&] (int kind, double t)
+    {
+        const auto tone = [&] (double frequency) { return std::cos (2.0 * pi * frequency * t); };
+        return kind == 0   ? tone (top)
+               : kind == 1 ? tone (top / 3.0)
+                           : 0.5 * tone (top) + 0.5 * tone (top / 3.0);
+    };
+
+    for (int kind = 0; kind < 3; ++kind)
+    {
+        for (const double crest : {0.0, 0.125, 0.25, 0.375, 0.5})
+        {
+            SCOPED_TRACE (testing::Message() << "signal " << kind << ", crest at " << crest);
+            Samples warmUp ((size_t)length), block ((size_t)length);
+            double truth = 0.0;
+
+            for (int j = 0; j < length; ++j)
+            {
+                warmUp[(size_t)j] = (float)signal (kind, j - length - crest);
+                block[(size_t)j] = (float)signal (kind, j - crest);
+
+                for (int f = 0; f < 32; ++f)
+                    truth = std::max (truth, std::abs (signal (kind, j + f / 32.0 - crest)));
+            }
+
+            Detector detector (rate, length);
+            detector.feed (warmUp).feed (block);
+            expectTruePeakNear (detector.blockPeak[3], 20.0 * std::log10 (truth));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (NineRates, TruePeakAtAnyRate,
+                          testing::Values (8000.0, 16000.0, 22050.0, 32000.0, 44100.0, 48000.0, 96000.0,
+                                           192000.0, 384000.0));
 
 TEST (TruePeakDetector, SilenceAndBadSamples)
 {
@@ -189,7 +248,7 @@ TEST (TruePeakDetector, SilenceAndBadSamples)
     EXPECT_EQ (detector.blockPeak[0], minusInfinity);
 
     // A NaN never becomes the peak, and the filter forgets it after twelve samples.
-    for (const double rate : {48000.0, 96000.0, 192000.0})
+    for (const double rate : {48000.0, 96000.0, 192000.0, 384000.0})
     {
         SCOPED_TRACE (rate);
         auto block = quarterRateSine (256, 0.5, 0.0);
@@ -243,15 +302,15 @@ TEST (TruePeakDetector, HistoryRunsOnAcrossBlocks)
 
 TEST (TruePeakDetector, EverySampleIsTheLargestPhaseMagnitude)
 {
-    // Against the plain definition: shift each sample into a twelve-sample line, newest first,
-    // and take the largest |sum of taps x line| over the phases in use.
-    for (const double rate : {48000.0, 96000.0})
+    // Against the plain definition: shift each sample into a line, newest first, and take the
+    // largest |sum of taps x line| over the phases in use.
+    for (const double rate : {48000.0, 96000.0, 32000.0, 192000.0})
     {
         SCOPED_TRACE (rate);
         Detector detector (rate, 1000);
 
-        double line[12];
-        for (int n = 0; n < 12; ++n)
+        double line[TruePeakDetector::maxTaps];
+        for (int n = 0; n < TruePeakDetector::maxTaps; ++n)
             detector.delayLines[4][n] = line[n] = 0.1 * (n + 1); // history from before the block
 
         const auto signal = noise (1000, 3);
@@ -259,21 +318,54 @@ TEST (TruePeakDetector, EverySampleIsTheLargestPhaseMagnitude)
 
         for (size_t j = 0; j < signal.size(); ++j)
         {
-            std::copy_backward (line, line + 11, line + 12);
+            std::copy_backward (line, line + TruePeakDetector::maxTaps - 1, line + TruePeakDetector::maxTaps);
             line[0] = signal[j];
 
             double largest = 0.0;
             for (int k = 0; k < detector.phaseCount; ++k)
             {
                 double y = 0.0;
-                for (int n = 0; n < 12; ++n)
+                for (int n = 0; n < detector.taps; ++n)
                     y += detector.coefficients[k][n] * line[n];
                 largest = std::max (largest, std::abs (y));
             }
             ASSERT_EQ (detector.buffer.getSample (4, (int)j), (float)largest) << "sample " << j;
         }
 
-        for (int n = 0; n < 12; ++n)
+        for (int n = 0; n < TruePeakDetector::maxTaps; ++n)
             EXPECT_EQ (detector.delayLines[4][n], line[n]);
     }
 }
+
+class ActiveChannels : public testing::TestWithParam<int>
+{
+};
+
+TEST_P (ActiveChannels, OnlyTheFirstAreMeasured)
+{
+    const int count = GetParam();
+    const auto signal = noise (700, 5);
+    Detector all (48000.0, 700);
+    Detector some (48000.0, 700);
+    some.setActiveChannels (count);
+    all.feed (signal);
+    some.feed (signal);
+
+    for (int c = 0; c < TruePeakDetector::numChannels; ++c)
+    {
+        SCOPED_TRACE (c);
+        const bool active = c < count;
+        EXPECT_EQ (some.blockPeak[c], active ? all.blockPeak[c] : minusInfinity);
+
+        for (int j = 0; j < 700; ++j)
+            ASSERT_EQ (some.buffer.getSample (c, j), active ? all.buffer.getSample (c, j) : 0.0f) << j;
+    }
+
+    // Channels made active again start from silence; the others ring on from their history.
+    some.setActiveChannels (TruePeakDetector::numChannels);
+    some.feed (Samples (8, 0.0f));
+    for (int c = 0; c < TruePeakDetector::numChannels; ++c)
+        EXPECT_EQ (some.blockPeak[c] == minusInfinity, c >= count) << c;
+}
+
+INSTANTIATE_TEST_SUITE_P (Counts, ActiveChannels, testing::Values (0, 1, 2, 5, 6));
