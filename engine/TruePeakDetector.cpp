@@ -436,12 +436,18 @@ void TruePeakDetector::designFilter (int factor)
 
 void TruePeakDetector::setActiveChannels (int count) noexcept
 {
-    activeChannels = juce::jlimit (0, numChannels, count);
+    setActiveChannelMask ((1u << juce::jlimit (0, numChannels, count)) - 1);
+}
+
+void TruePeakDetector::setActiveChannelMask (juce::uint32 mask) noexcept
+{
+    activeMask = mask & ((1u << numChannels) - 1);
 
     // A channel that comes back starts from silence.
-    for (int c = activeChannels; c < numChannels; ++c)
-        for (auto& sample : delayLines[c])
-            sample = 0.0;
+    for (int c = 0; c < numChannels; ++c)
+        if ((activeMask & (1u << c)) == 0)
+            for (auto& sample : delayLines[c])
+                sample = 0.0;
 }
 
 void TruePeakDetector::prepare (int maximumBlockSize)
@@ -462,7 +468,7 @@ void TruePeakDetector::process (int numSamples)
         {
             auto* samples = buffer.getWritePointer (c);
 
-            if (c >= activeChannels)
+            if ((activeMask & (1u << c)) == 0)
                 juce::FloatVectorOperations::clear (samples, n);
             else if (mode == 1)
                 peak = interpolate<tapsPerPhase, 4> (samples, n, delayLines[c], coefficients, 4);

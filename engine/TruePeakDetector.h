@@ -14,7 +14,7 @@
 //
 // Use, all on the audio thread:
 //   setSampleRate (rate)          prepare step; designs the filter only when the rate changes
-//   setActiveChannels (count)     prepare step; the channels present
+//   setActiveChannelMask (mask)   prepare step; the channels present
 //   prepare (maximumBlockSize)    prepare step; sizes `buffer` so that process allocates nothing
 //   copy up to maximumBlockSize samples of each channel into `buffer`, then process (numSamples)
 //   read `blockPeak` (dB; a silent block gives -infinity)
@@ -40,8 +40,11 @@ public:
     // Fills `coefficients` for the current mode.
     void loadCoefficients();
 
-    // Only the first `count` channels (0 to 6; mono 1, stereo 2) are measured: the others read as
+    // Only the channels in `mask` (bit c for meter channel c) are measured: the others read as
     // silence, with zero magnitudes and a cleared history, and cost nothing.
+    void setActiveChannelMask (juce::uint32 mask) noexcept;
+
+    // The same for the first `count` channels (0 to 6; mono 1, stereo 2).
     void setActiveChannels (int count) noexcept;
 
     // Gives `buffer` six channels of maximumBlockSize samples (cleared). The only operation
@@ -63,7 +66,7 @@ public:
     int mode = 0;       // 1: 48-tap filter, 2: two of its phases, 3: designed, 4: sample peak, 0: none yet
     int phaseCount = 0; // phases evaluated per sample (the interpolation factor), 0 for sample peak
     int taps = 0;       // taps per phase in use
-    int activeChannels = numChannels;
+    juce::uint32 activeMask = (1u << numChannels) - 1;
     float blockPeak[numChannels];
 
 private:

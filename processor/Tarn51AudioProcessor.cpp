@@ -311,6 +311,9 @@ void Tarn51AudioProcessor::updateActiveChannels()
             source >= 0 && source < inputs && source < 32 && (inputChannelMask & (1u << source)) != 0)
             fed |= 1u << j;
 
+    if (fed != truePeakDetector.activeMask)
+        truePeakDetector.setActiveChannelMask (fed);
+
     loudnessModule.setActiveChannelMask (fed);
 }
 
@@ -483,8 +486,10 @@ void Tarn51AudioProcessor::measureTruePeak (int numSamples)
     if (work.getNumChannels() != numChannels || work.getNumSamples() < numSamples)
         truePeakDetector.prepare (numSamples);
 
+    // Channels no input feeds are cleared by the detector itself.
     for (int c = 0; c < numChannels; ++c)
-        work.copyFrom (c, 0, remapBuffer, c, 0, numSamples);
+        if ((truePeakDetector.activeMask & (1u << c)) != 0)
+            work.copyFrom (c, 0, remapBuffer, c, 0, numSamples);
 
     truePeakDetector.process (numSamples);
 
