@@ -7,11 +7,14 @@
 #endif
 
 #include <chrono>
+#include <map>
+#include <memory>
 #include <cstdlib>
 #include <sys/resource.h>
 #include <vector>
 
-// Offline throughput of tarn51-measure on a 10-minute 5.1 48 kHz 32-bit float WAV, and,
+// Offline throughput of tarn51-measure on 10-minute 5.1, stereo and mono 32-bit float WAVs
+// at 48 and 44.1 kHz, and,
 // when libebur128 is installed, of libebur128 measuring integrated loudness, loudness range
 // and true peak of the same file read the same way, so that the two are compared in one run.
 // The file is written once per run (by tarn51-tonegen) into the temporary folder, read once
@@ -32,24 +35,31 @@ juce::String quoted (const juce::String& s)
     return "'" + s.replace ("'", "'\\''") + "'";
 }
 
+// One programme file per channel count and rate, written on first use and deleted at exit.
 class Programme
 {
 public:
-    static const juce::File& file()
+    static const juce::File& file (int channels = 6, int rate = 48000)
     {
-        static Programme programme;
-        return programme.path;
+        static std::map<std::pair<int, int>, std::unique_ptr<Programme>> programmes;
+        auto& programme = programmes[{channels, rate}];
+        if (programme == nullptr)
+            programme.reset (new Programme (channels, rate));
+        return programme->path;
     }
 
     ~Programme() { path.deleteFile(); }
 
 private:
-    Programme()
+    Programme (int channels, int rate)
         : path (juce::File::getSpecialLocation (juce::File::tempDirectory)
-                    .getNonexistentChildFile ("tarn51-bench-10min-5.1", ".wav", false))
+                    .getNonexistentChildFile ("tarn51-bench-10min-" + juce::String (channels) + "ch-" +
+                                                  juce::String (rate),
+                                              ".wav", false))
     {
-        const auto command = juce::String (quoted (TARN_TONEGEN_PATH)) +
-                             " --seconds 600 --channels 6 --bits 32f " + quoted (path.getFullPathName());
+        const auto command = juce::String (quoted (TARN_TONEGEN_PATH)) + " --seconds 600 --channels " +
+                             juce::String (channels) + " --rate " + juce::String (rate) + " --bits 32f " +
+                             quoted (path.getFullPathName());
         if (std::system (command.toRawUTF8()) != 0)
             path.deleteFile();
 
@@ -62,8 +72,8 @@ private:
     juce::File path;
 };
 
-double libebur128Seconds = 0.0;
-double libebur128CpuSeconds = 0.0;
+// libebur128's figures for the file of each channel count and rate, for the ratios.
+std::map<std::pair<int, int>, std::pair<double, double>> libebur128Figures;
 
 double secondsSince (std::chrono::steady_clock::time_point start)
 {
@@ -83,10 +93,13 @@ double cpuSeconds (int who)
 
 #if TARN_HAVE_LIBEBUR128
 // The comparison: the file read through JUCE's reader in blocks of 512 frames, interleaved
-// and handed to libebur128 in the 5.1 channel order with the LFE unused.
-static void Libebur128_10min_51_float (benchmark::State& state)
+// and handed to libebur128 (5.1 in its channel order with the LFE unused). Arguments: channels
+// (1, 2 or 6) and rate.
+static void Libebur128_10min_float (benchmark::State& state)
 {
-    const auto& file = Programme::file();
+    const auto channels = static_cast<int> (state.range (0));
+    const auto rate = static_cast<int> (state.range (1));
+    const auto& file = Programme::file (channels, rate);
     if (!file.existsAsFile())
     {
         state.SkipWithError ("no programme file");
@@ -102,25 +115,29 @@ static void Libebur128_10min_51_float (benchmark::State& state)
         const auto cpuStart = cpuSeconds (RUSAGE_SELF);
 
         std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
-        auto* meter = ebur128_init (6, 48000, EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
-        const int map[] = {EBUR128_LEFT,   EBUR128_RIGHT,         EBUR128_CENTER,
-                           EBUR128_UNUSED, EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND};
-        for (unsigned int c = 0; c < 6; ++c)
-            ebur128_set_channel (meter, c, map[c]);
+        auto* meter = ebur128_init ((unsigned int)channels, (unsigned long)rate,
+                                    EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
+        if (channels == 6)
+        {
+            const int map[] = {EBUR128_LEFT,   EBUR128_RIGHT,         EBUR128_CENTER,
+                               EBUR128_UNUSED, EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND};
+            for (unsigned int c = 0; c < 6; ++c)
+                ebur128_set_channel (meter, c, map[c]);
+        }
 
         constexpr int blockSize = 512;
-        juce::AudioBuffer<float> block (6, blockSize);
-        std::vector<float> interleaved (6 * blockSize);
+        juce::AudioBuffer<float> block (channels, blockSize);
+        std::vector<float> interleaved ((size_t)(channels * blockSize));
 
         for (juce::int64 pos = 0; pos < reader->lengthInSamples; pos += blockSize)
         {
             const auto n =
                 static_cast<int> (std::min<juce::int64> (blockSize, reader->lengthInSamples - pos));
-            reader->read (block.getArrayOfWritePointers(), 6, pos, n);
+            reader->read (block.getArrayOfWritePointers(), channels, pos, n);
 
             for (int i = 0; i < n; ++i)
-                for (int c = 0; c < 6; ++c)
-                    interleaved[(size_t)(i * 6 + c)] = block.getSample (c, i);
+                for (int c = 0; c < channels; ++c)
+                    interleaved[(size_t)(i * channels + c)] = block.getSample (c, i);
 
             ebur128_add_frames_float (meter, interleaved.data(), (size_t)n);
         }
@@ -128,7 +145,7 @@ static void Libebur128_10min_51_float (benchmark::State& state)
         double integrated = 0.0, range = 0.0, peak = 0.0;
         ebur128_loudness_global (meter, &integrated);
         ebur128_loudness_range (meter, &range);
-        for (unsigned int c = 0; c < 6; ++c)
+        for (unsigned int c = 0; c < (unsigned int)channels; ++c)
         {
             double p = 0.0;
             ebur128_true_peak (meter, c, &p);
@@ -139,14 +156,18 @@ static void Libebur128_10min_51_float (benchmark::State& state)
 
         const auto elapsed = secondsSince (start);
         state.SetIterationTime (elapsed);
-        libebur128Seconds = elapsed;
-        libebur128CpuSeconds = cpuSeconds (RUSAGE_SELF) - cpuStart;
+        libebur128Figures[{channels, rate}] = {elapsed, cpuSeconds (RUSAGE_SELF) - cpuStart};
     }
 
-    state.counters["xRealTime"] = programmeSeconds / libebur128Seconds;
-    state.counters["cpuSeconds"] = libebur128CpuSeconds;
+    const auto [seconds, cpu] = libebur128Figures[{channels, rate}];
+    state.counters["xRealTime"] = programmeSeconds / seconds;
+    state.counters["cpuSeconds"] = cpu;
 }
-BENCHMARK (Libebur128_10min_51_float)->UseManualTime()->Iterations (1)->Unit (benchmark::kSecond);
+BENCHMARK (Libebur128_10min_float)
+    ->ArgsProduct ({{6, 2, 1}, {48000, 44100}})
+    ->UseManualTime()
+    ->Iterations (1)
+    ->Unit (benchmark::kSecond);
 #endif
 
 // Runs tarn51-measure with the arguments (output thrown away); wall and processor seconds.
@@ -166,10 +187,13 @@ MeasureRun runMeasure (const juce::String& arguments)
     return {secondsSince (start), cpuSeconds (RUSAGE_CHILDREN) - cpuStart, status == 0};
 }
 
-// The product: tarn51-measure run on the file as a script would run it.
-static void Tarn51Measure_10min_51_float (benchmark::State& state)
+// The product: tarn51-measure run on the file as a script would run it (after libebur128 on the
+// same file, for the ratios). Arguments as libebur128's.
+static void Tarn51Measure_10min_float (benchmark::State& state)
 {
-    const auto& file = Programme::file();
+    const auto channels = static_cast<int> (state.range (0));
+    const auto rate = static_cast<int> (state.range (1));
+    const auto& file = Programme::file (channels, rate);
     if (!file.existsAsFile())
     {
         state.SkipWithError ("no programme file");
@@ -192,13 +216,18 @@ static void Tarn51Measure_10min_51_float (benchmark::State& state)
 
     state.counters["xRealTime"] = programmeSeconds / run.seconds;
     state.counters["cpuSeconds"] = run.cpu;
-    if (libebur128Seconds > 0.0 && run.cpu > 0.0)
+    if (const auto found = libebur128Figures.find ({channels, rate});
+        found != libebur128Figures.end() && run.cpu > 0.0)
     {
-        state.counters["vsLibebur128"] = libebur128Seconds / run.seconds;
-        state.counters["vsLibebur128Cpu"] = libebur128CpuSeconds / run.cpu;
+        state.counters["vsLibebur128"] = found->second.first / run.seconds;
+        state.counters["vsLibebur128Cpu"] = found->second.second / run.cpu;
     }
 }
-BENCHMARK (Tarn51Measure_10min_51_float)->UseManualTime()->Iterations (1)->Unit (benchmark::kSecond);
+BENCHMARK (Tarn51Measure_10min_float)
+    ->ArgsProduct ({{6, 2, 1}, {48000, 44100}})
+    ->UseManualTime()
+    ->Iterations (1)
+    ->Unit (benchmark::kSecond);
 
 // A batch: eight such files (the one file named eight times, read from the page cache)
 // measured with -j 1 and with -j 2; speedOverJobs1 is the wall-time ratio of the two.
