@@ -13,6 +13,8 @@ packages=(
     fst-dev lv2-dev lilv-utils serdi sordi
     fonts-dejavu-core
     libebur128-dev time
+    # tarn51-measure decodes through FFmpeg's libraries; the ffmpeg command makes test fixtures.
+    libavformat-dev libavcodec-dev libavutil-dev libswresample-dev ffmpeg
     xvfb xauth x11-apps xdotool imagemagick jackd2 openbox x11-utils
     jalv binutils ardour python3
     help2man lintian desktop-file-utils dpkg-dev

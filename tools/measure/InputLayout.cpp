@@ -47,6 +47,14 @@ int countBits (juce::uint32 mask)
     return n;
 }
 
+juce::uint32 maskOf (const std::vector<juce::uint32>& speakers)
+{
+    juce::uint32 mask = 0;
+    for (auto s : speakers)
+        mask |= s;
+    return mask;
+}
+
 juce::String hex (juce::uint32 mask)
 {
     return "0x" + juce::String::toHexString (static_cast<juce::int64> (mask));
@@ -65,11 +73,47 @@ juce::Result InputLayout::forReader (juce::AudioFormatReader& reader, MeasureOpt
 juce::Result InputLayout::forChannels (int numChannels, juce::uint32 channelMask, bool isVorbis,
                                        MeasureOptions::Layout layout, InputLayout& result)
 {
+    // A mask that names exactly one speaker per channel gives the channels in bit order. A mask
+    // of 0, or one that does not match the channel count, says nothing and the count decides.
+    std::vector<juce::uint32> speakers;
+    if (channelMask != 0 && countBits (channelMask) == numChannels)
+        for (juce::uint32 bit = 1; bit != 0; bit <<= 1)
+            if ((channelMask & bit) != 0)
+                speakers.push_back (bit);
+
+    const auto made = forSpeakers (numChannels, speakers, layout, result);
+    if (made.failed() && !speakers.empty())
+        return juce::Result::fail (
+            "channel layout " + hex (channelMask) +
+            made.getErrorMessage().fromFirstOccurrenceOf ("channel layout", false, false));
+
+    // Ogg Vorbis fixes its own 5- and 6-channel order.
+    if (made.wasOk() && speakers.empty() && isVorbis && layout == MeasureOptions::Layout::automatic)
+    {
+        if (numChannels == 5)
+            result.blockChannels = {L, C, R, Ls, Rs};
+        else if (numChannels == 6)
+            result.blockChannels = {L, C, R, Ls, Rs, LFE};
+    }
+
+    return made;
+}
+
+juce::Result InputLayout::forSpeakers (int numChannels, const std::vector<juce::uint32>& speakers,
+                                       MeasureOptions::Layout layout, InputLayout& result)
+{
     result = InputLayout();
 
-    if (numChannels != 1 && numChannels != 2 && numChannels != 5 && numChannels != 6)
+    if (numChannels > 6 && numChannels <= 12)
         return juce::Result::fail (juce::String (numChannels) +
-                                   " channels; the meter measures 1 (mono), 2 (stereo), 5 (5.0) or 6 (5.1)");
+                                   " channels: 7 to 12 channels are not measured yet; the meter measures 1 "
+                                   "to 6 (mono, stereo, L R C, L R Ls Rs, 5.0, 5.1)");
+
+    if (numChannels < 1 || numChannels > 6)
+        return juce::Result::fail (
+            juce::String (numChannels) +
+            " channels; the meter measures 1 to 6 (mono, stereo, L R C, L R Ls Rs, 5.0, "
+            "5.1)");
 
     if (layout != MeasureOptions::Layout::automatic && numChannels == 6)
     {
@@ -81,26 +125,21 @@ juce::Result InputLayout::forChannels (int numChannels, juce::uint32 channelMask
         return juce::Result::ok();
     }
 
-    // The file's own layout: a mask that names exactly one speaker per channel. A mask of 0,
-    // or one that does not match the channel count, says nothing and the count decides.
-    if (channelMask != 0 && countBits (channelMask) == numChannels)
+    if (static_cast<int> (speakers.size()) == numChannels)
     {
         bool used[6] = {};
 
-        for (juce::uint32 bit = 1; bit != 0; bit <<= 1)
+        for (auto bit : speakers)
         {
-            if ((channelMask & bit) == 0)
-                continue;
-
             const auto channel = internalChannelForSpeaker (bit);
 
             if (channel < 0)
-                return juce::Result::fail ("channel layout " + hex (channelMask) +
-                                           " has speakers other than L R C LFE Ls Rs");
+                return juce::Result::fail ("channel layout has speakers other than L R C LFE Ls Rs");
 
             if (used[channel])
-                return juce::Result::fail ("channel layout " + hex (channelMask) +
-                                           " has both side and back surround channels");
+                return juce::Result::fail (speakers.size() == (size_t)countBits (maskOf (speakers))
+                                               ? "channel layout has both side and back surround channels"
+                                               : "channel layout names a speaker twice");
 
             used[channel] = true;
             result.blockChannels.push_back (channel);
@@ -117,13 +156,17 @@ juce::Result InputLayout::forChannels (int numChannels, juce::uint32 channelMask
     case 2:
         result.blockChannels = {L, R};
         break;
+    case 3:
+        result.blockChannels = {L, R, C};
+        break;
+    case 4:
+        result.blockChannels = {L, R, Ls, Rs};
+        break;
     case 5:
-        result.blockChannels =
-            isVorbis ? std::vector<int>{L, C, R, Ls, Rs} : std::vector<int>{L, R, C, Ls, Rs};
+        result.blockChannels = {L, R, C, Ls, Rs};
         break;
     default:
-        result.blockChannels =
-            isVorbis ? std::vector<int>{L, C, R, Ls, Rs, LFE} : std::vector<int>{L, R, C, LFE, Ls, Rs};
+        result.blockChannels = {L, R, C, LFE, Ls, Rs};
         break;
     }
 

@@ -30,4 +30,10 @@ public:
     // order is fixed by the format (L C R Ls Rs, L C R Ls Rs LFE).
     static juce::Result forChannels (int numChannels, juce::uint32 channelMask, bool isVorbis,
                                      MeasureOptions::Layout layout, InputLayout& result);
+
+    // The same from the speaker of each channel, in channel order (WAVE speaker bits, 0 for a
+    // channel with no position); empty speakers say nothing and the count decides. Unlike a
+    // mask, the speakers may come in any order (channel labels of MOV and MXF files).
+    static juce::Result forSpeakers (int numChannels, const std::vector<juce::uint32>& speakers,
+                                     MeasureOptions::Layout layout, InputLayout& result);
 };

@@ -111,10 +111,12 @@ public:
         if (!shown)
             return;
 
+        // A pipe's length is not known: no percentage.
         const auto text =
-            inputs.size() == 1
-                ? inputs[0].name + ": " + juce::String (juce::roundToInt (proportions[0] * 100.0)) + " %"
-                : batchText();
+            inputs.size() != 1 ? batchText()
+            : proportions[0] < 0.0
+                ? inputs[0].label() + ": measuring"
+                : inputs[0].label() + ": " + juce::String (juce::roundToInt (proportions[0] * 100.0)) + " %";
         width = std::max (width, text.length());
         std::fprintf (stderr, "\r%-*s", width, text.toRawUTF8());
         std::fflush (stderr);
@@ -136,7 +138,7 @@ private:
 
         double left = 0.0;
         for (size_t i = 0; i < durations.size(); ++i)
-            left += durations[i] * (1.0 - proportions[i]);
+            left += durations[i] * (1.0 - std::max (0.0, proportions[i].load()));
 
         return text + ", " + audioLeftText (left) + " of audio left";
     }
@@ -171,15 +173,18 @@ public:
     // The one file the option names, when it names no folder.
     juce::File singleFile() const { return intoFolder ? juce::File() : target; }
 
-    // No file when the option was not given.
-    juce::File next (const juce::String& inputName)
+    // No file when the option was not given. One stream of a file measured stream by stream
+    // gets NAME-streamN.
+    juce::File next (const MeasureJob::Input& input)
     {
         if (!intoFolder)
             return target;
 
-        auto stem = juce::File::createLegalFileName (juce::File (inputName).getFileNameWithoutExtension());
+        auto stem = juce::File::createLegalFileName (juce::File (input.name).getFileNameWithoutExtension());
         if (stem.isEmpty())
             stem = fallback;
+        if (input.stream > 0)
+            stem << "-stream" << input.stream;
 
         auto name = stem;
         for (int n = 2; used.count (name.toLowerCase()) != 0; ++n)
@@ -228,7 +233,7 @@ int main (int argc, char* argv[])
     // The timelines are written while the inputs are measured, so their names come first.
     OutputNames timelineNames (options.timelinePath, inputs.size(), ".csv", "timeline");
     for (auto& input : inputs)
-        input.timeline = timelineNames.next (input.name);
+        input.timeline = timelineNames.next (input);
 
     // A file written over an input would destroy the audio it was measured from.
     const auto summaryFile =
@@ -245,6 +250,7 @@ int main (int argc, char* argv[])
 
     bool allMeasured = true;
     bool anyFailedTarget = false;
+    bool anyUsageError = false;
     bool first = true;
 
     {
@@ -256,7 +262,8 @@ int main (int argc, char* argv[])
             [&progress] { progress.draw(); },
             [&] (int index, MeasureJob::Outcome& outcome)
             {
-                const auto& input = inputs[(size_t)index].name;
+                const auto& entry = inputs[(size_t)index];
+                const auto input = entry.label();
                 const auto& measurement = outcome.measurement;
                 progress.finished (index);
                 progress.clear();
@@ -272,11 +279,16 @@ int main (int argc, char* argv[])
                     summary << MeasurementOutput::summaryRow (input, outcome.result.getErrorMessage(),
                                                               withTarget);
                     allMeasured = false;
+                    anyUsageError = anyUsageError || outcome.usageError;
                     return;
                 }
 
+                if (measurement.decodeErrors > 0)
+                    printError (input + ": warning: " + juce::String (measurement.decodeErrors) +
+                                " decode errors; the readings are of what decoded");
+
                 const auto output = options.json
-                                        ? MeasurementOutput::json (input, measurement) + "\n"
+                                        ? MeasurementOutput::json (entry.name, measurement) + "\n"
                                         : (first ? "" : "\n") + MeasurementOutput::text (input, measurement);
                 std::fputs (output.toRawUTF8(), stdout);
                 std::fflush (stdout);
@@ -295,11 +307,11 @@ int main (int argc, char* argv[])
 
                 failed ("timeline", outcome.timelineWritten);
 
-                if (const auto file = reportNames.next (input); file != juce::File())
+                if (const auto file = reportNames.next (entry); file != juce::File())
                     failed ("report",
                             LoudnessReport::writeFile (file, MeasurementOutput::report (measurement)));
 
-                if (const auto file = plotNames.next (input); file != juce::File())
+                if (const auto file = plotNames.next (entry); file != juce::File())
                     failed ("plot", TimelinePlot::write (file, TimelinePlot::render (input, measurement,
                                                                                      options.plotWidth,
                                                                                      options.plotHeight)));
@@ -316,7 +328,10 @@ int main (int argc, char* argv[])
         }
     }
 
-    // An input that could not be measured outweighs a failed target: its verdict is unknown.
+    // Streams asked for that an input does not have are the command line's fault; an input that
+    // could not be measured outweighs a failed target: its verdict is unknown.
+    if (anyUsageError)
+        return 2;
     if (!allMeasured)
         return 1;
     return anyFailedTarget ? 3 : 0;

@@ -1,5 +1,6 @@
 #include "MeasureJob.h"
 
+#include "FFmpegAudioReader.h"
 #include "InputLayout.h"
 #include "ReferenceProgramme.h"
 #include "TimelineCsv.h"
@@ -18,9 +19,32 @@ namespace
 {
 const char* const referenceName = "reference";
 
-std::unique_ptr<juce::AudioFormatReader> openInput (const Input& input, const MeasureOptions& options,
-                                                    juce::String& error)
+const char* const formatsText = "audio or video files with audio: MOV, MP4, MXF, MKV, MPEG-TS, Ogg, WAV, "
+                                "AIFF, FLAC, MP3, AC-3, E-AC-3, AAC, DTS";
+
+// The streams an input is measured from.
+TrackSelection selectionFor (const Input& input, const MeasureOptions& options)
 {
+    TrackSelection selection;
+    if (input.stream > 0)
+        selection.streams = {input.stream};
+    else if (!options.tracks.empty())
+        selection.streams = options.tracks;
+    else if (options.stream > 0)
+        selection.streams = {options.stream};
+    return selection;
+}
+
+bool isDefaultSelection (const Input& input, const MeasureOptions& options)
+{
+    return input.stream == 0 && options.tracks.empty() && options.stream <= 1;
+}
+
+std::unique_ptr<juce::AudioFormatReader> openInput (const Input& input, const MeasureOptions& options,
+                                                    juce::String& error, bool& usageError)
+{
+    usageError = false;
+
     if (options.reference)
         return std::make_unique<ReferenceProgramme>();
 
@@ -32,33 +56,39 @@ std::unique_ptr<juce::AudioFormatReader> openInput (const Input& input, const Me
 
     const auto file = juce::File::getCurrentWorkingDirectory().getChildFile (input.name);
 
-    if (!file.exists())
+    if (!FFmpegInput::isStandardInput (input.name))
     {
-        error = "no such file";
-        return nullptr;
+        if (!file.exists())
+        {
+            error = "no such file";
+            return nullptr;
+        }
+
+        if (file.isDirectory())
+        {
+            error = "is a folder, not an audio file";
+            return nullptr;
+        }
+
+        if (const juce::FileInputStream stream (file); stream.failedToOpen())
+        {
+            error = "cannot be read: " + stream.getStatus().getErrorMessage();
+            return nullptr;
+        }
+
+        // JUCE's own readers where they read the file: the same samples as FFmpeg's, and quicker.
+        if (isDefaultSelection (input, options))
+        {
+            // A manager per call: the measuring threads share none of a reader's state.
+            juce::AudioFormatManager formats;
+            formats.registerBasicFormats();
+            if (std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
+                reader != nullptr)
+                return reader;
+        }
     }
 
-    if (file.isDirectory())
-    {
-        error = "is a folder, not an audio file";
-        return nullptr;
-    }
-
-    if (const juce::FileInputStream stream (file); stream.failedToOpen())
-    {
-        error = "cannot be read: " + stream.getStatus().getErrorMessage();
-        return nullptr;
-    }
-
-    // A manager per call: the measuring threads share none of a reader's state.
-    juce::AudioFormatManager formats;
-    formats.registerBasicFormats();
-    std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
-
-    if (reader == nullptr)
-        error = "not an audio file the meter reads (WAV, AIFF, FLAC, Ogg Vorbis)";
-
-    return reader;
+    return FFmpegAudioReader::open (input.name, selectionFor (input, options), error, usageError);
 }
 
 juce::StringArray audioExtensions()
@@ -70,6 +100,13 @@ juce::StringArray audioExtensions()
     for (int i = 0; i < formats.getNumKnownFormats(); ++i)
         for (const auto& e : formats.getKnownFormat (i)->getFileExtensions())
             extensions.addIfNotAlreadyThere (e.toLowerCase());
+
+    // What FFmpeg reads for the meter.
+    for (const auto* e :
+         {".mov",  ".mp4", ".m4a",  ".mxf",  ".mkv", ".mka",  ".webm", ".ts",  ".m2ts", ".mts",
+          ".ogg",  ".oga", ".opus", ".wav",  ".bwf", ".rf64", ".w64",  ".aif", ".aiff", ".aifc",
+          ".flac", ".mp3", ".ac3",  ".eac3", ".ec3", ".aac",  ".adts", ".dts"})
+        extensions.addIfNotAlreadyThere (e);
     return extensions;
 }
 
@@ -114,20 +151,43 @@ std::vector<Input> listInputs (const MeasureOptions& options)
         const auto found = audioFilesUnder (file);
         if (found.empty())
             inputs.push_back (
-                {name, "a folder with no audio files the meter reads (WAV, AIFF, FLAC, Ogg Vorbis)"});
+                {name, "a folder with no files the meter reads (" + juce::String (formatsText) + ")"});
 
         const auto prefix = name.endsWithChar ('/') ? name : name + "/";
         for (const auto& path : found)
             inputs.push_back ({prefix + juce::String::fromUTF8 (path.c_str()), {}});
     }
 
-    return inputs;
+    if (!options.allStreams)
+        return inputs;
+
+    // One input per audio stream; a file that cannot be opened stays one input, which then
+    // fails with the reason.
+    std::vector<Input> streams;
+    for (const auto& input : inputs)
+    {
+        juce::String error;
+        const auto opened = input.error.isEmpty() ? FFmpegInput::open (input.name, error) : nullptr;
+        const auto count = opened != nullptr ? static_cast<int> (opened->audioStreams().size()) : 0;
+
+        if (count == 0)
+            streams.push_back (input);
+
+        for (int n = 1; n <= count; ++n)
+            streams.push_back ({input.name, {}, {}, n});
+    }
+    return streams;
 }
 
 double durationOf (const Input& input, const MeasureOptions& options)
 {
+    // Standard input is read once, when it is measured.
+    if (FFmpegInput::isStandardInput (input.name))
+        return 0.0;
+
     juce::String error;
-    const auto reader = openInput (input, options, error);
+    bool usageError = false;
+    const auto reader = openInput (input, options, error, usageError);
     return reader != nullptr && reader->sampleRate > 0.0
                ? static_cast<double> (reader->lengthInSamples) / reader->sampleRate
                : 0.0;
@@ -138,7 +198,7 @@ Outcome measure (const Input& input, const MeasureOptions& options, const Offlin
 {
     Outcome outcome;
     juce::String error;
-    const auto reader = openInput (input, options, error);
+    const auto reader = openInput (input, options, error, outcome.usageError);
 
     if (reader == nullptr)
     {
@@ -147,7 +207,13 @@ Outcome measure (const Input& input, const MeasureOptions& options, const Offlin
     }
 
     InputLayout layout;
-    outcome.result = InputLayout::forReader (*reader, options.layout, layout);
+    if (const auto* decoded = dynamic_cast<const FFmpegAudioReader*> (reader.get()))
+        outcome.result = InputLayout::forSpeakers (static_cast<int> (reader->numChannels),
+                                                   decoded->speakers(), options.layout, layout);
+    else
+        outcome.result = InputLayout::forReader (*reader, options.layout, layout);
+
+    outcome.measurement.stream = input.stream;
 
     if (outcome.result.failed())
         return outcome;
@@ -163,8 +229,8 @@ Outcome measure (const Input& input, const MeasureOptions& options, const Offlin
         { timeline->add (index, step); };
     }
 
-    outcome.result = OfflineMeter::measure (*reader, layout, options, progress, outcome.measurement, readAhead,
-                                            steps);
+    outcome.result =
+        OfflineMeter::measure (*reader, layout, options, progress, outcome.measurement, readAhead, steps);
 
     if (timeline && outcome.result.wasOk())
         outcome.timelineWritten = timeline->finish();

@@ -17,12 +17,22 @@ struct Input
     juce::String error;
     // Where its --timeline CSV goes, if asked for.
     juce::File timeline;
+    // With --all-streams, the audio stream of the file this input measures (from 1); else 0.
+    int stream = 0;
+
+    // The name in text, report and summary: "NAME (stream N)" for one stream of several.
+    juce::String label() const
+    {
+        return stream > 0 ? name + " (stream " + juce::String (stream) + ")" : name;
+    }
 };
 
 // What became of one input: the measurement, or why there is none.
 struct Outcome
 {
     juce::Result result = juce::Result::ok();
+    // The failure came from streams asked for that the input does not have.
+    bool usageError = false;
     OfflineMeter::Measurement measurement;
     // Whether the --timeline CSV of a measured input was written.
     juce::Result timelineWritten = juce::Result::ok();
@@ -30,7 +40,7 @@ struct Outcome
 
 // The inputs the options name, in order: the built-in reference, or the files, each folder
 // replaced with -r by the audio files under it (hidden files and folders left out; sorted by
-// path, byte by byte).
+// path, byte by byte), each file with --all-streams by one input per audio stream.
 std::vector<Input> listInputs (const MeasureOptions& options);
 
 // The length of an input in seconds, or 0 when it cannot be opened.

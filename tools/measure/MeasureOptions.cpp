@@ -1,5 +1,7 @@
 #include "MeasureOptions.h"
 
+#include "TrackSelection.h"
+
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
@@ -127,6 +129,7 @@ const char* const programName = "tarn51-measure";
 // The help text's groups, in the order they are shown.
 const char* const measurementGroup = "Measurement";
 const char* const outputGroup = "Output";
+const char* const streamsGroup = "Streams";
 const char* const qcGroup = "QC";
 const char* const batchGroup = "Batch";
 
@@ -174,8 +177,13 @@ public:
     explicit CommandLine (MeasureOptions& options)
     {
         app.name (programName);
-        app.description ("Measures loudness (ITU-R BS.1770, EBU R128) and true peak of audio files\n"
-                         "(WAV, AIFF, FLAC, Ogg Vorbis; mono, stereo, 5.0 or 5.1).");
+        app.description (
+            "Measures loudness (ITU-R BS.1770, EBU R128) and true peak of audio and video files:\n"
+            "MOV/MP4/M4A, MXF (OP1a, OP-Atom), MKV/WebM, MPEG-TS, Ogg (Vorbis, Opus, FLAC),\n"
+            "WAV/BWF/RF64/W64, AIFF, FLAC, MP3 and raw AC-3, E-AC-3, AAC (ADTS) and DTS; video\n"
+            "is ignored. 1 to 6 channels (mono, stereo, L R C, L R Ls Rs, 5.0, 5.1) at 8 to 384 kHz.\n"
+            "FILE - reads standard input (any container that needs no seeking), e.g.\n"
+            "  ffmpeg -i in.mxf -map 0:a:0 -f wav - | tarn51-measure -");
         app.footer ("Exit status: 0 every input measured (and met its target), 1 some input could not be\n"
                     "measured, 2 usage error, 3 every input measured and some failed its target.");
         app.formatter (std::make_shared<UsageFormatter>());
@@ -231,6 +239,25 @@ public:
                                                {"itu", Layout::itu},
                                                {"c24", Layout::c24},
                                                {"dts", Layout::dts}});
+               });
+
+        value (streamsGroup, "--stream", "N", "measure the file's Nth audio stream (from 1); default 1",
+               [&o] (const juce::String& option, const juce::String& v)
+               { o.stream = wholeNumber (option, v, "streams", MeasureOptions::maximumStream); });
+
+        flag (streamsGroup, "--all-streams",
+              "measure every audio stream of each file as a programme of its\n"
+              "own: one reading each, named NAME (stream N)",
+              o.allStreams);
+
+        value (streamsGroup, "--tracks", "LIST",
+               "make one programme of several audio streams, their channels in\n"
+               "the order given, e.g. 1-6 (six mono MXF tracks as 5.1, ordered as\n"
+               "--layout says) or 7,8 (a stereo pair)",
+               [&o] (const juce::String& option, const juce::String& v)
+               {
+                   if (const auto parsed = TrackSelection::parseList (v, o.tracks); parsed.failed())
+                       throw UsageError (option + " " + parsed.getErrorMessage());
                });
 
         value (measurementGroup, "--block", "N", "block size, default 512",
@@ -441,6 +468,20 @@ juce::Result MeasureOptions::parse (const juce::StringArray& arguments, MeasureO
 
     if (!options.reference && options.inputs.isEmpty())
         return juce::Result::fail ("no input: name one or more files, or --reference");
+
+    if ((options.stream > 0) + options.allStreams + !options.tracks.empty() > 1)
+        return juce::Result::fail ("--stream, --all-streams and --tracks choose streams each their own way: "
+                                   "give one of them");
+
+    if (options.reference && (options.stream > 0 || options.allStreams || !options.tracks.empty()))
+        return juce::Result::fail ("--reference has no streams to choose");
+
+    if (const auto first = options.inputs.indexOf ("-");
+        first >= 0 && options.inputs.indexOf ("-", false, first + 1) >= 0)
+        return juce::Result::fail ("standard input (-) can be read once only");
+
+    if (options.allStreams && options.inputs.contains ("-"))
+        return juce::Result::fail ("--all-streams reads each file once per stream: not standard input (-)");
 
     return juce::Result::ok();
 }

@@ -5,6 +5,7 @@
 #include <juce_core/juce_core.h>
 
 #include <optional>
+#include <vector>
 
 // What the command line asks for. The options themselves, with their help texts and groups,
 // are declared in one place: CommandLine::declare in MeasureOptions.cpp.
@@ -27,6 +28,11 @@ public:
     std::optional<float> shortTermThreshold;
     Layout layout = Layout::automatic;
     int blockSize = 512;
+    // The audio streams measured: the Nth (from 1; 0 leaves the first), every one on its own,
+    // or several laid side by side into one programme.
+    int stream = 0;
+    bool allStreams = false;
+    std::vector<int> tracks;
     bool json = false;
     juce::String reportPath;
     juce::String timelinePath;
@@ -43,6 +49,7 @@ public:
 
     static constexpr int maximumBlockSize = 1 << 20;
     static constexpr int maximumJobs = 256;
+    static constexpr int maximumStream = 64;
     static constexpr int minimumPlotWidth = 300, maximumPlotWidth = 8000;
     static constexpr int minimumPlotHeight = 150, maximumPlotHeight = 4000;
 

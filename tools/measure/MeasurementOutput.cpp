@@ -69,6 +69,9 @@ juce::String MeasurementOutput::json (const juce::String& inputName, const Offli
 
     o->setProperty ("file", inputName);
 
+    if (m.stream > 0)
+        o->setProperty ("stream", m.stream);
+
     if (m.sampleRate == std::floor (m.sampleRate))
         o->setProperty ("sampleRate", static_cast<juce::int64> (m.sampleRate));
     else
@@ -99,6 +102,7 @@ juce::String MeasurementOutput::json (const juce::String& inputName, const Offli
     o->setProperty ("shortTermHits", static_cast<int> (r.shortTermHits));
     o->setProperty ("momentaryThreshold", number (m.momentaryThreshold));
     o->setProperty ("shortTermThreshold", number (m.shortTermThreshold));
+    o->setProperty ("decodeErrors", m.decodeErrors);
 
     if (m.target)
         o->setProperty ("target", m.target->toJson (m.verdict));

@@ -1,10 +1,12 @@
 #include "OfflineMeter.h"
 
 #include "OfflinePlayHead.h"
+#include "SequentialSource.h"
 
 #include "processor/Tarn51AudioProcessor.h"
 
 #include <condition_variable>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -14,7 +16,8 @@ constexpr int blockChannels = 6;
 
 // Reads the input in chunks of whole blocks (large reads, few calls). Each input channel is
 // read straight into its place in a six-channel chunk; channels that no input channel feeds
-// stay silent. With `ahead`, a thread of its own reads while the caller measures, so that
+// stay silent. A sequential source is read until it ends, whatever length it gave; any other
+// reader up to its length. With `ahead`, a thread of its own reads while the caller measures, so that
 // decoding and measuring overlap; three chunks at most exist, so memory does not grow with the
 // length of the input. Without, the caller's next() reads into the one chunk.
 class ChunkReader
@@ -26,11 +29,14 @@ public:
         juce::int64 start = 0;
         int length = 0;      // samples read
         bool failed = false; // reading stopped at start + length
+        bool last = false;   // the input ended at start + length
     };
 
     ChunkReader (juce::AudioFormatReader& source, const std::vector<int>& channels, int blockSamples,
                  juce::int64 totalLength, bool ahead)
-        : reader (source), inputChannels (channels), blockSize (blockSamples), length (totalLength),
+        : reader (source), sequential (dynamic_cast<SequentialSource*> (&source)), inputChannels (channels),
+          blockSize (blockSamples),
+          length (sequential != nullptr ? std::numeric_limits<juce::int64>::max() : totalLength),
           chunkSize (blockSamples * std::max (1, targetChunk / blockSamples)), numChunks (ahead ? 3 : 1)
     {
         for (int i = 0; i < numChunks; ++i)
@@ -63,7 +69,7 @@ public:
         if (!thread.joinable())
         {
             const auto position = consumed * chunkSize;
-            if (position >= length || (consumed > 0 && chunks[0].failed))
+            if (position >= length || (consumed > 0 && (chunks[0].failed || chunks[0].last)))
                 return nullptr;
 
             ++consumed;
@@ -90,7 +96,7 @@ private:
     {
         bool failed = false;
 
-        for (juce::int64 index = 0; index * chunkSize < length && !failed; ++index)
+        for (juce::int64 index = 0, ended = 0; index * chunkSize < length && !failed && ended == 0; ++index)
         {
             {
                 std::unique_lock<std::mutex> guard (lock);
@@ -101,6 +107,7 @@ private:
 
             auto& chunk = chunks[index % numChunks];
             failed = !fill (chunk, index * chunkSize);
+            ended = chunk.last ? 1 : 0;
 
             const std::lock_guard<std::mutex> guard (lock);
             ++filled;
@@ -118,6 +125,21 @@ private:
         chunk.start = position;
         chunk.length = static_cast<int> (std::min<juce::int64> (chunkSize, length - position));
         chunk.failed = false;
+        chunk.last = false;
+
+        if (sequential != nullptr)
+        {
+            float* destinations[blockChannels]{};
+            const auto numInput = std::min (blockChannels, static_cast<int> (inputChannels.size()));
+            for (int c = 0; c < numInput; ++c)
+                destinations[c] = inputChannels[(size_t)c] >= 0
+                                      ? chunk.audio.getWritePointer (inputChannels[(size_t)c])
+                                      : nullptr;
+
+            chunk.length = sequential->readNext (destinations, numInput, chunk.length);
+            chunk.last = chunk.length < chunkSize;
+            return true;
+        }
 
         if (read (chunk, 0, chunk.length))
             return true;
@@ -146,6 +168,7 @@ private:
     }
 
     juce::AudioFormatReader& reader;
+    SequentialSource* const sequential;
     const std::vector<int>& inputChannels;
     const int blockSize;
     const juce::int64 length;
@@ -254,7 +277,11 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
         stepsTaken = first + count;
     };
 
+    // A sequential source's length is a guess for progress only, or not known at all.
+    const auto* sequential = dynamic_cast<const SequentialSource*> (&reader);
     const auto length = std::max<juce::int64> (0, reader.lengthInSamples);
+    const bool lengthKnown = sequential == nullptr || (sequential->lengthKnown() && length > 0);
+    juce::int64 measured = 0;
     auto lastProgress = juce::Time::getMillisecondCounter();
     juce::Result outcome = juce::Result::ok();
     ChunkReader input (reader, layout.blockChannels, blockSize, length, readAhead);
@@ -279,9 +306,13 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
             if (progress != nullptr && juce::Time::getMillisecondCounter() - lastProgress >= 200)
             {
                 lastProgress = juce::Time::getMillisecondCounter();
-                progress (static_cast<double> (chunk->start + offset + n) / static_cast<double> (length));
+                progress (lengthKnown ? std::min (1.0, static_cast<double> (chunk->start + offset + n) /
+                                                           static_cast<double> (length))
+                                      : -1.0);
             }
         }
+
+        measured = chunk->start + chunk->length;
 
         if (chunk->failed)
         {
@@ -301,7 +332,8 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
     result.productName = processor.getName();
     result.sampleRate = sampleRate;
     result.numChannels = numInputChannels;
-    result.lengthInSamples = length;
+    result.lengthInSamples = sequential != nullptr ? measured : length;
+    result.decodeErrors = sequential != nullptr ? sequential->decodeErrors() : 0;
     result.standard = options.standard;
     result.momentaryThreshold = valueOf (processor, "ML Threshold");
     result.shortTermThreshold = valueOf (processor, "STL Threshold");
@@ -318,6 +350,13 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
 
     result.target = options.target;
     if (options.target)
+    {
         result.verdict = options.target->judge (result.readings, result.standard);
+
+        // Readings of a programme with parts missing cannot pass a delivery check.
+        if (result.decodeErrors > 0)
+            result.verdict.failures.push_back ({"decodeErrors", static_cast<double> (result.decodeErrors),
+                                                juce::String (result.decodeErrors) + " decode errors"});
+    }
     return juce::Result::ok();
 }

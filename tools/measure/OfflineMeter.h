@@ -25,6 +25,10 @@ public:
         double sampleRate = 0.0;
         int numChannels = 0;
         juce::int64 lengthInSamples = 0;
+        // The audio stream measured when each stream is measured on its own (from 1); else 0.
+        int stream = 0;
+        // Packets or frames that could not be decoded; the rest was measured. Any fails a target.
+        int decodeErrors = 0;
         int standard = 0;
         float momentaryThreshold = -10.0f;
         float shortTermThreshold = -10.0f;
@@ -43,7 +47,8 @@ public:
         float truePeakLimit = -1.0f;
     };
 
-    // Called now and then with the proportion of the input measured so far.
+    // Called now and then with the proportion of the input measured so far; -1 when the
+    // input's length is not known (a pipe).
     using Progress = std::function<void (double)>;
 
     // Called with every 100 ms step of the loudness history as soon as it is measured, in
