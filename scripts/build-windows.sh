@@ -73,6 +73,7 @@ sed -i 's|^#ifndef __RPCNDR_H__ .*|#if 1 /* always: JUCE reads this header insid
 # only the demuxers, decoders and parsers the meter reads. The build takes minutes, so it is kept
 # outside the checkout, once per machine, in a folder named after the source package's version
 # and the configure options: a fresh clone on the same machine finds it there.
+# shellcheck disable=SC2054 # FFmpeg's component lists are comma-separated
 ffmpeg_options=(
     --target-os=mingw32 --arch=x86_64 --cross-prefix=x86_64-w64-mingw32-
     --cc=x86_64-w64-mingw32-gcc-posix --cxx=x86_64-w64-mingw32-g++-posix
@@ -101,8 +102,8 @@ build_ffmpeg() {
     source=$(find "$sources" -maxdepth 1 -mindepth 1 -type d -name 'ffmpeg-*' 2> /dev/null | head -n 1)
     if [ -z "$source" ]; then
         rm -rf "$sources" && mkdir -p "$sources"
-        (cd "$sources" && apt-get source -q "ffmpeg=$ffmpeg_version" 2>&1 > /dev/null |
-            grep -v "unsandboxed as root" || true)
+        (cd "$sources" && { apt-get source -q "ffmpeg=$ffmpeg_version" 2>&1 > /dev/null |
+            grep -v "unsandboxed as root" || true; })
         source=$(find "$sources" -maxdepth 1 -mindepth 1 -type d -name 'ffmpeg-*' | head -n 1)
         [ -n "$source" ] || { echo "apt-get source ffmpeg failed"; exit 1; }
     fi

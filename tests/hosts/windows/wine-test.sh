@@ -96,7 +96,7 @@ measure)
     ff=(ffmpeg -hide_banner -loglevel error -nostdin -y)
     "${ff[@]}" -i stereo.aiff -c:a pcm_s24be stereo.mov
     pan=""
-    for c in 0 1 2 3 4 5; do pan+="[0:a]pan=mono|c0=c$c[t$c];"; done
+    for c in 0 1 2 3 4 5; do pan+="[0:a]pan=mono|c0=c${c}[t${c}];"; done
     "${ff[@]}" -i surround.wav -f lavfi -i "color=black:s=64x64:r=25:d=12" -filter_complex "${pan%;}" \
         -map 1:v -map "[t0]" -map "[t1]" -map "[t2]" -map "[t3]" -map "[t4]" -map "[t5]" \
         -c:v mpeg2video -c:a pcm_s24le tracks.mxf
