@@ -98,11 +98,13 @@ build_ffmpeg() {
     [ -f "$ffmpeg_prefix/.built" ] && return 0
     local sources=$ffmpeg_cache/ffmpeg-src-$ffmpeg_version
     local build=$ffmpeg_prefix.build
-    local source
-    source=$(find "$sources" -maxdepth 1 -mindepth 1 -type d -name 'ffmpeg-*' 2> /dev/null | head -n 1)
+    local source=""
+    if [ -d "$sources" ]; then
+        source=$(find "$sources" -maxdepth 1 -mindepth 1 -type d -name 'ffmpeg-*' | head -n 1)
+    fi
     if [ -z "$source" ]; then
         rm -rf "$sources" && mkdir -p "$sources"
-        (cd "$sources" && { apt-get source -q "ffmpeg=$ffmpeg_version" 2>&1 > /dev/null |
+        (cd "$sources" && { apt-get source -q ffmpeg 2>&1 > /dev/null |
             grep -v "unsandboxed as root" || true; })
         source=$(find "$sources" -maxdepth 1 -mindepth 1 -type d -name 'ffmpeg-*' | head -n 1)
         [ -n "$source" ] || { echo "apt-get source ffmpeg failed"; exit 1; }
