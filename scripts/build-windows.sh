@@ -73,6 +73,8 @@ sed -i 's|^#ifndef __RPCNDR_H__ .*|#if 1 /* always: JUCE reads this header insid
 # only the demuxers, decoders and parsers the meter reads. The build takes minutes, so it is kept
 # outside the checkout, once per machine, in a folder named after the source package's version
 # and the configure options: a fresh clone on the same machine finds it there.
+# Of a codec's decoders, the one FFmpeg picks first for it (mp3float, mp1, mp2, the floating-point
+# AAC and AC-3 ones), as the Linux build's full libraries do, so both give the same samples.
 # shellcheck disable=SC2054 # FFmpeg's component lists are comma-separated
 ffmpeg_options=(
     --target-os=mingw32 --arch=x86_64 --cross-prefix=x86_64-w64-mingw32-
