@@ -99,7 +99,7 @@ TEST (MeasureBatch, SummaryHasARowPerInput)
             jsonNumber (objects[0], "maxShortTerm") + "," + jsonNumber (objects[0], "maxTruePeak") +
             ",ebu-r128,pass,,",
         "missing.wav,,,,,,,,,,no such file",
-        "text.wav,,,,,,,,,,\"not an audio file the meter reads (WAV, AIFF, FLAC, Ogg Vorbis)\"",
+        "text.wav,,,,,,,,,,not an audio file the meter reads (Invalid data found when processing input)",
         "loud.wav,9.0," + jsonNumber (objects[1], "integrated") + "," +
             jsonNumber (objects[1], "loudnessRange") + "," + jsonNumber (objects[1], "maxMomentary") + "," +
             jsonNumber (objects[1], "maxShortTerm") + "," + jsonNumber (objects[1], "maxTruePeak") +

@@ -294,10 +294,10 @@ TEST (MeasureCli, InputsThatCannotBeMeasuredAreNamedAndTheRestMeasured)
     const auto text = folder["notes.wav"];
     ASSERT_TRUE (text.replaceWithText ("This is not audio, only a text with a .wav name.\n"));
 
-    Spec three;
-    three.numChannels = 3;
-    three.segments = {{-20.0f, 1.0}};
-    const auto threeFile = writeFile (folder, "three.wav", three);
+    Spec eight;
+    eight.numChannels = 8;
+    eight.segments = {{-20.0f, 1.0}};
+    const auto eightFile = writeFile (folder, "eight.wav", eight);
 
     Spec slow;
     slow.sampleRate = 32000.0;
@@ -310,7 +310,7 @@ TEST (MeasureCli, InputsThatCannotBeMeasuredAreNamedAndTheRestMeasured)
 
     const auto missing = folder["missing.wav"].getFullPathName();
 
-    const auto run = runMeasure ({"--json", missing, text.getFullPathName(), threeFile.getFullPathName(),
+    const auto run = runMeasure ({"--json", missing, text.getFullPathName(), eightFile.getFullPathName(),
                                   goodFile.getFullPathName(), slowFile.getFullPathName()});
     EXPECT_EQ (run.status, 1);
 
@@ -325,7 +325,8 @@ TEST (MeasureCli, InputsThatCannotBeMeasuredAreNamedAndTheRestMeasured)
     EXPECT_TRUE (errors[0].contains (missing) && errors[0].contains ("no such file")) << errors[0];
     EXPECT_TRUE (errors[1].contains (text.getFullPathName()) && errors[1].contains ("not an audio file"))
         << errors[1];
-    EXPECT_TRUE (errors[2].contains (threeFile.getFullPathName()) && errors[2].contains ("3 channels"))
+    EXPECT_TRUE (errors[2].contains (eightFile.getFullPathName()) && errors[2].contains ("8 channels") &&
+                 errors[2].contains ("not measured yet"))
         << errors[2];
     EXPECT_TRUE (errors[3].contains (slowFile.getFullPathName()) && errors[3].contains ("32000"))
         << errors[3];

@@ -30,10 +30,14 @@ juce::Array<juce::var> MeasureRun::jsonObjects() const
     return objects;
 }
 
-MeasureRun runMeasure (const juce::StringArray& arguments, const juce::File& workingFolder)
+MeasureRun runMeasure (const juce::StringArray& arguments, const juce::File& workingFolder,
+                       const juce::String& pipedFrom)
 {
     const TemporaryFolder io;
     juce::String command;
+
+    if (pipedFrom.isNotEmpty())
+        command << "(" << pipedFrom << ") | (";
 
     if (workingFolder != juce::File())
         command << "cd " << quoted (workingFolder.getFullPathName()) << " && ";
@@ -42,8 +46,8 @@ MeasureRun runMeasure (const juce::StringArray& arguments, const juce::File& wor
     for (const auto& a : arguments)
         command << " " << quoted (a);
 
-    command << " >" << quoted (io["out"].getFullPathName()) << " 2>" << quoted (io["err"].getFullPathName())
-            << " </dev/null";
+    command << " >" << quoted (io["out"].getFullPathName()) << " 2>" << quoted (io["err"].getFullPathName());
+    command << (pipedFrom.isNotEmpty() ? ")" : " </dev/null");
 
     MeasureRun run;
     const auto raw = std::system (command.toRawUTF8());

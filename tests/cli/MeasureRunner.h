@@ -18,7 +18,9 @@ struct MeasureRun
     juce::Array<juce::var> jsonObjects() const;
 };
 
-MeasureRun runMeasure (const juce::StringArray& arguments, const juce::File& workingFolder = {});
+// Standard input is empty unless a shell command is given whose output is piped in.
+MeasureRun runMeasure (const juce::StringArray& arguments, const juce::File& workingFolder = {},
+                       const juce::String& pipedFrom = {});
 
 // Writes a test programme into the folder and returns the file (a failure is a test failure).
 juce::File writeAudio (const TemporaryFolder& folder, const juce::String& name,

@@ -99,12 +99,14 @@ juce::Result FFmpegStreamDecoder::open (const AVStream& stream)
         return juce::Result::fail (juce::String ("cannot decode ") + codec->name);
 
     channels.resize ((size_t)std::max (0, context->ch_layout.nb_channels));
+    isPcm = codec->id >= AV_CODEC_ID_FIRST_AUDIO && codec->id < AV_CODEC_ID_ADPCM_IMA_QT;
     return juce::Result::ok();
 }
 
 void FFmpegStreamDecoder::decode (const AVPacket* packet)
 {
-    if (packet != nullptr && (packet->flags & AV_PKT_FLAG_CORRUPT) != 0)
+    // A packet cut short is data lost, except PCM's last one from a stream of unknown length.
+    if (packet != nullptr && (packet->flags & AV_PKT_FLAG_CORRUPT) != 0 && !isPcm)
         ++errorCount;
 
     if (const auto sent = avcodec_send_packet (context, packet); sent < 0 && sent != AVERROR_EOF)

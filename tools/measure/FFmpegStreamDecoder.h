@@ -48,4 +48,5 @@ private:
     std::vector<std::vector<float>> channels;
     size_t taken = 0;
     int errorCount = 0;
+    bool isPcm = false;
 };

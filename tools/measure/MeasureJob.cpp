@@ -151,7 +151,7 @@ std::vector<Input> listInputs (const MeasureOptions& options)
         const auto found = audioFilesUnder (file);
         if (found.empty())
             inputs.push_back (
-                {name, "a folder with no files the meter reads (" + juce::String (formatsText) + ")"});
+                {name, "a folder with no audio files the meter reads (" + juce::String (formatsText) + ")"});
 
         const auto prefix = name.endsWithChar ('/') ? name : name + "/";
         for (const auto& path : found)

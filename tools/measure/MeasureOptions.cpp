@@ -229,9 +229,9 @@ public:
         value (measurementGroup, "--layout", "auto|itu|c24|dts",
                "how a file's channels map to L R C LFE Ls Rs; auto (default)\n"
                "uses the file's channel layout when it has one, else by count:\n"
-               "1 -> L, 2 -> L R, 5 -> L R C Ls Rs, 6 -> L R C LFE Ls Rs;\n"
-               "itu, c24 and dts apply the plug-in's three orders of \"Surround\n"
-               "layout\" to a 6-channel file",
+               "1 -> L, 2 -> L R, 3 -> L R C, 4 -> L R Ls Rs, 5 -> L R C Ls Rs,\n"
+               "6 -> L R C LFE Ls Rs; itu, c24 and dts apply the plug-in's three\n"
+               "orders of \"Surround layout\" to a 6-channel file or six --tracks",
                [&o] (const juce::String& option, const juce::String& v)
                {
                    o.layout = choice<Layout> (option, v,
