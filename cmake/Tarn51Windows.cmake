@@ -31,3 +31,23 @@ if(NOT TARN_FST_HEADERS)
     message(FATAL_ERROR "fst's VST 2.4 headers are missing (Debian package fst-dev)")
 endif()
 file(COPY ${TARN_FST_HEADERS} DESTINATION "${TARN_FST_INCLUDE}/pluginterfaces/fst")
+
+# FFmpeg's libraries, through which tarn51-measure reads audio and video files: static MinGW
+# builds that scripts/build-windows.sh makes from Debian's source package into a folder outside
+# the checkout. The same target name as the Linux build's, so the meter links it alike.
+set(TARN_WINDOWS_FFMPEG "" CACHE PATH "Prefix of the MinGW FFmpeg libraries (scripts/build-windows.sh)")
+if(NOT TARGET Tarn51::FFmpeg)
+    if(NOT EXISTS "${TARN_WINDOWS_FFMPEG}/lib/libavformat.a")
+        message(FATAL_ERROR "TARN_WINDOWS_FFMPEG does not hold the MinGW FFmpeg libraries: build "
+            "with scripts/build-windows.sh")
+    endif()
+    add_library(Tarn51::FFmpeg INTERFACE IMPORTED)
+    # Each before what it uses; then zlib (compressed MOV headers, Matroska's zlib content
+    # compression) and the Windows libraries their pkg-config files name (bcrypt: libavutil's
+    # random seed).
+    foreach(lib avformat avcodec swresample avutil)
+        target_link_libraries(Tarn51::FFmpeg INTERFACE "${TARN_WINDOWS_FFMPEG}/lib/lib${lib}.a")
+    endforeach()
+    target_link_libraries(Tarn51::FFmpeg INTERFACE "${TARN_MINGW_ZLIB}" bcrypt ole32 user32)
+    target_include_directories(Tarn51::FFmpeg SYSTEM INTERFACE "${TARN_WINDOWS_FFMPEG}/include")
+endif()

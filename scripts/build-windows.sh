@@ -68,8 +68,68 @@ cp "$(find "$deps/src" -maxdepth 2 -path '*/libjpeg-turbo-*/jpegint.h' | head -n
 sed -i 's|^#ifndef __RPCNDR_H__ .*|#if 1 /* always: JUCE reads this header inside a namespace */|' \
     "$prefix/include/jconfig.h"
 
+# FFmpeg's libraries (libavformat, libavcodec, libavutil, libswresample), through which
+# tarn51-measure reads audio and video files, built statically from Debian's source package with
+# only the demuxers, decoders and parsers the meter reads. The build takes minutes, so it is kept
+# outside the checkout, once per machine, in a folder named after the source package's version
+# and the configure options: a fresh clone on the same machine finds it there.
+# Of a codec's decoders, the one FFmpeg picks first for it (mp3float, mp1, mp2, the floating-point
+# AAC and AC-3 ones), as the Linux build's full libraries do, so both give the same samples.
+# shellcheck disable=SC2054 # FFmpeg's component lists are comma-separated
+ffmpeg_options=(
+    --target-os=mingw32 --arch=x86_64 --cross-prefix=x86_64-w64-mingw32-
+    --cc=x86_64-w64-mingw32-gcc-posix --cxx=x86_64-w64-mingw32-g++-posix
+    --enable-static --disable-shared --disable-debug --disable-doc --disable-programs
+    --disable-network --disable-autodetect --enable-w32threads --enable-zlib
+    --disable-avdevice --disable-avfilter --disable-swscale --disable-postproc
+    --disable-everything --enable-protocol=file,pipe
+    --enable-demuxer=mov,mxf,matroska,mpegts,ogg,wav,w64,aiff,flac,mp3,ac3,eac3,aac,dts
+    --enable-decoder=aac,aac_latm,ac3,eac3,dca,mp1,mp2,mp3float,opus,vorbis,flac,alac,s302m,pcm_*
+    --enable-parser=aac,aac_latm,ac3,dca,flac,mpegaudio,opus,vorbis
+)
+ffmpeg_cache=${TARN_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/tarn51}
+# The version apt-get source fetches: its .dsc file's name.
+ffmpeg_version=$(apt-get source --print-uris -q ffmpeg 2> /dev/null |
+    sed -n "s/^'[^']*' ffmpeg_\(.*\)\.dsc .*/\1/p")
+[ -n "$ffmpeg_version" ] || { echo "No Debian source package of ffmpeg (deb-src line?)"; exit 1; }
+ffmpeg_key=$( (printf '%s\n' "${ffmpeg_options[@]}"; x86_64-w64-mingw32-gcc-posix -dumpfullversion) |
+    sha256sum | cut -c1-12)
+ffmpeg_prefix=$ffmpeg_cache/ffmpeg-mingw-$ffmpeg_version-$ffmpeg_key
+
+build_ffmpeg() {
+    [ -f "$ffmpeg_prefix/.built" ] && return 0
+    local sources=$ffmpeg_cache/ffmpeg-src-$ffmpeg_version
+    local build=$ffmpeg_prefix.build
+    local source=""
+    if [ -d "$sources" ]; then
+        source=$(find "$sources" -maxdepth 1 -mindepth 1 -type d -name 'ffmpeg-*' | head -n 1)
+    fi
+    if [ -z "$source" ]; then
+        rm -rf "$sources" && mkdir -p "$sources"
+        (cd "$sources" && { apt-get source -q ffmpeg 2>&1 > /dev/null |
+            grep -v "unsandboxed as root" || true; })
+        source=$(find "$sources" -maxdepth 1 -mindepth 1 -type d -name 'ffmpeg-*' | head -n 1)
+        [ -n "$source" ] || { echo "apt-get source ffmpeg failed"; exit 1; }
+    fi
+    echo "Building FFmpeg $ffmpeg_version for Windows into $ffmpeg_prefix"
+    rm -rf "$build" "$ffmpeg_prefix" && mkdir -p "$build"
+    local start=$SECONDS
+    (cd "$build" && "$source/configure" --prefix="$ffmpeg_prefix" "${ffmpeg_options[@]}") > "$build/build.log" 2>&1 ||
+        { tail -n 50 "$build/build.log"; tail -n 30 "$build/ffbuild/config.log"; exit 1; }
+    make -C "$build" -j"$jobs" install >> "$build/build.log" 2>&1 || { tail -n 50 "$build/build.log"; exit 1; }
+    echo "FFmpeg for Windows configured and built in $((SECONDS - start)) s"
+    rm -rf "$build"
+    touch "$ffmpeg_prefix/.built"
+}
+# One build at a time per machine: a second clone waits for the first and then finds it.
+mkdir -p "$ffmpeg_cache"
+(
+    flock 9
+    build_ffmpeg
+) 9> "$ffmpeg_cache/ffmpeg-mingw.lock"
+
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DJUCE_DIR=/usr/lib/x86_64-linux-gnu/cmake/JUCE-7.0.5 -DTARN_WINDOWS_DEPS="$prefix" \
-    -DTARN_BUILD_TESTS=OFF -DTARN_BUILD_BENCHMARKS=OFF
+    -DTARN_WINDOWS_FFMPEG="$ffmpeg_prefix" -DTARN_BUILD_TESTS=OFF -DTARN_BUILD_BENCHMARKS=OFF
 cmake --build "$build_dir" --parallel "$jobs" --target Tarn51_VST Tarn51_VST3 Tarn51_Standalone tarn51-measure \
     tarn51-windows-hosts

@@ -20,8 +20,9 @@ packages=(
     help2man lintian desktop-file-utils dpkg-dev
     clang libclang-rt-14-dev
     # The Windows build (scripts/build-windows.sh): MinGW-w64, the zlib it links, the tools that
-    # unpack the codec libraries' Debian sources, and Wine to run the Windows tests.
-    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev wine64
+    # unpack the codec libraries' and FFmpeg's Debian sources, the assembler of FFmpeg's SIMD
+    # code, and Wine to run the Windows tests.
+    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev nasm wine64
 )
 
 # The Windows build compiles the codec libraries from Debian's source packages (apt-get source).

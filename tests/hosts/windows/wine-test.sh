@@ -6,7 +6,8 @@
 #   vst2         the raw VST 2.4 host's tests against Tarn5.1.dll, editor snapshot included
 #   vst2-linux   a -23 LUFS tone's readings and the saved state: the same bits as the Linux build
 #   juce-host    JUCE's hosting classes' tests against the VST3 bundle and the VST 2.4 DLL
-#   measure      tarn51-measure.exe gives exactly the Linux tarn51-measure's output
+#   measure      tarn51-measure.exe gives exactly the Linux tarn51-measure's output, for the
+#                files JUCE reads and for those FFmpeg reads (MOV, MXF tracks, AC-3, Opus)
 #   standalone   Tarn51Standalone.exe shows its window and writes its settings file on a close
 #                request
 # Exits 77 (reported by CTest as skipped) when Wine or the Windows build is missing.
@@ -89,7 +90,20 @@ measure)
     "$gen" --seconds 8 --channels 2 --rate 44100 --bits 16 --level -12 stereo.aiff
     "$gen" --seconds 7 --channels 1 --rate 88200 --bits 24 --level -30 mono.flac
     "$gen" --seconds 10 --channels 6 --rate 48000 --level -20 surround.ogg
+    # What the meter reads through FFmpeg, made by the ffmpeg command from the tones above: PCM in
+    # MOV, six mono MXF tracks beside a video stream (measured as one programme with --tracks),
+    # AC-3 and Opus (decoded by FFmpeg's own decoders on both systems).
+    ff=(ffmpeg -hide_banner -loglevel error -nostdin -y)
+    "${ff[@]}" -i stereo.aiff -c:a pcm_s24be stereo.mov
+    pan=""
+    for c in 0 1 2 3 4 5; do pan+="[0:a]pan=mono|c0=c${c}[t${c}];"; done
+    "${ff[@]}" -i surround.wav -f lavfi -i "color=black:s=64x64:r=25:d=12" -filter_complex "${pan%;}" \
+        -map 1:v -map "[t0]" -map "[t1]" -map "[t2]" -map "[t3]" -map "[t4]" -map "[t5]" \
+        -c:v mpeg2video -c:a pcm_s24le tracks.mxf
+    "${ff[@]}" -i surround.wav -c:a ac3 -b:a 448k surround.ac3
+    "${ff[@]}" -i stereo.aiff -ar 48000 -c:a libopus -b:a 128k stereo.opus
     files=(surround.wav five.wav stereo.aiff mono.flac surround.ogg)
+    decoded=(stereo.mov surround.ac3 stereo.opus)
     runs=(
         "--reference"
         "--reference --json"
@@ -97,7 +111,11 @@ measure)
         "--json ${files[*]}"
         "${files[*]}"
         "--json --standard arib --layout c24 --block 333 ${files[*]}"
-        "--json --ml-threshold -20 --st-threshold -25 surround.wav")
+        "--json --ml-threshold -20 --st-threshold -25 surround.wav"
+        "${decoded[*]}"
+        "--json ${decoded[*]}"
+        "--tracks 1-6 tracks.mxf"
+        "--json --tracks 1-6 tracks.mxf")
     for args in "${runs[@]}"; do
         # shellcheck disable=SC2086 # the arguments are split on purpose
         "$linux/tarn51-measure" -q $args > linux.out
