@@ -95,6 +95,14 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://velnor.org")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# JACK is opened at run time when present.
+# JACK is opened at run time when present. tarn51-measure opens FFmpeg's libraries at run time
+# too, so the shared-library scan does not see them: they are named here, at the major versions
+# the build's headers describe (the soname's major version is pkg-config's first number).
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "jackd")
+pkg_check_modules(TARN_FFMPEG_RUNTIME REQUIRED libavformat libavcodec libavutil)
+foreach(library avformat avcodec avutil)
+    string(REGEX MATCH "^[0-9]+" major "${TARN_FFMPEG_RUNTIME_lib${library}_VERSION}")
+    list(APPEND TARN_FFMPEG_PACKAGES "lib${library}${major}")
+endforeach()
+list(JOIN TARN_FFMPEG_PACKAGES ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 include(CPack)

@@ -1,5 +1,7 @@
 #include "FFmpegAudioReader.h"
 
+#include "FFmpegLibrary.h"
+
 #include "FFmpegChannelLayout.h"
 
 extern "C"
@@ -24,7 +26,7 @@ FFmpegAudioReader::FFmpegAudioReader() : juce::AudioFormatReader (nullptr, "FFmp
 
 FFmpegAudioReader::~FFmpegAudioReader()
 {
-    av_packet_free (&packet);
+    ffmpeg().av_packet_free (&packet);
 }
 
 std::unique_ptr<FFmpegAudioReader> FFmpegAudioReader::open (const juce::String& path,
@@ -93,7 +95,7 @@ std::unique_ptr<FFmpegAudioReader> FFmpegAudioReader::open (const juce::String& 
         return nullptr;
     }
 
-    reader->packet = av_packet_alloc();
+    reader->packet = ffmpeg().av_packet_alloc();
     if (reader->packet == nullptr)
     {
         error = "out of memory";
@@ -108,9 +110,10 @@ std::unique_ptr<FFmpegAudioReader> FFmpegAudioReader::open (const juce::String& 
     // The container's length, for progress only: the programme is read to its end whatever it says.
     juce::int64 length = 0;
     if (first->duration != AV_NOPTS_VALUE && first->duration > 0)
-        length = av_rescale_q (first->duration, first->time_base, AVRational{1, chosen.front().sampleRate});
+        length = ffmpeg().av_rescale_q (first->duration, first->time_base,
+                                        AVRational{1, chosen.front().sampleRate});
     else if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
-        length = av_rescale (format->duration, chosen.front().sampleRate, AV_TIME_BASE);
+        length = ffmpeg().av_rescale (format->duration, chosen.front().sampleRate, AV_TIME_BASE);
 
     reader->knownLength = !reader->input->isPipe() && length > 0;
     reader->lengthInSamples = reader->knownLength ? length : 0;
@@ -139,13 +142,13 @@ void FFmpegAudioReader::fill (int wanted)
 
     while (!ended && waiting() < wanted)
     {
-        const auto read = av_read_frame (format, packet);
+        const auto read = ffmpeg().av_read_frame (format, packet);
 
         if (read < 0)
         {
             // The end, or the file broke off: either way nothing more can be read. An input
             // that ends in an error (not at its end) has lost whatever followed.
-            if (read != AVERROR_EOF && !avio_feof (format->pb))
+            if (read != AVERROR_EOF && !ffmpeg().avio_feof (format->pb))
                 ++readErrors;
             else if (format->pb != nullptr && format->pb->error < 0)
                 ++readErrors;
@@ -160,7 +163,7 @@ void FFmpegAudioReader::fill (int wanted)
             if (const auto d = decoderOfStream[(size_t)packet->stream_index]; d >= 0)
                 decoders[(size_t)d]->decode (packet);
 
-        av_packet_unref (packet);
+        ffmpeg().av_packet_unref (packet);
     }
 }
 

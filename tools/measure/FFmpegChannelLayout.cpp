@@ -1,5 +1,7 @@
 #include "FFmpegChannelLayout.h"
 
+#include "FFmpegLibrary.h"
+
 extern "C"
 {
 #include <libavutil/channel_layout.h>
@@ -13,7 +15,8 @@ std::vector<juce::uint32> FFmpegChannelLayout::speakersOf (const AVChannelLayout
     std::vector<juce::uint32> speakers;
     for (int c = 0; c < layout.nb_channels; ++c)
     {
-        const auto channel = av_channel_layout_channel_from_index (&layout, static_cast<unsigned> (c));
+        const auto channel =
+            ffmpeg().av_channel_layout_channel_from_index (&layout, static_cast<unsigned> (c));
         speakers.push_back (channel >= AV_CHAN_FRONT_LEFT && channel <= AV_CHAN_TOP_BACK_RIGHT
                                 ? juce::uint32 (1) << static_cast<int> (channel)
                                 : 0u);
@@ -30,7 +33,7 @@ std::vector<juce::uint32> FFmpegChannelLayout::speakersOf (const AVChannelLayout
 juce::String FFmpegChannelLayout::describe (const AVChannelLayout& layout)
 {
     char text[128] = {};
-    if (av_channel_layout_describe (&layout, text, sizeof (text)) < 0)
+    if (ffmpeg().av_channel_layout_describe (&layout, text, sizeof (text)) < 0)
         return juce::String (layout.nb_channels) + " channels";
     return juce::String::fromUTF8 (text);
 }

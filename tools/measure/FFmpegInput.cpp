@@ -1,5 +1,7 @@
 #include "FFmpegInput.h"
 
+#include "FFmpegLibrary.h"
+
 extern "C"
 {
 #include <libavformat/avformat.h>
@@ -11,7 +13,7 @@ namespace
 juce::String errorText (int code)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror (code, text, sizeof (text));
+    ffmpeg().av_strerror (code, text, sizeof (text));
     return juce::String::fromUTF8 (text);
 }
 
@@ -24,9 +26,9 @@ juce::String otherStreamsText (const AVFormatContext& format)
     for (unsigned i = 0; i < format.nb_streams; ++i)
     {
         const auto* parameters = format.streams[i]->codecpar;
-        const auto* type = av_get_media_type_string (parameters->codec_type);
+        const auto* type = ffmpeg().av_get_media_type_string (parameters->codec_type);
         kinds.add (juce::String (type != nullptr ? type : "unknown") + " (" +
-                   avcodec_get_name (parameters->codec_id) + ")");
+                   ffmpeg().avcodec_get_name (parameters->codec_id) + ")");
     }
     return "only " + kinds.joinIntoString (", ");
 }
@@ -34,8 +36,14 @@ juce::String otherStreamsText (const AVFormatContext& format)
 
 std::unique_ptr<FFmpegInput> FFmpegInput::open (const juce::String& path, juce::String& error)
 {
+    if (FFmpegLibrary::get() == nullptr)
+    {
+        error = FFmpegLibrary::loadError();
+        return nullptr;
+    }
+
     // The library's own messages would interleave with ours; failures are reported here.
-    av_log_set_level (AV_LOG_QUIET);
+    ffmpeg().av_log_set_level (AV_LOG_QUIET);
 
     std::unique_ptr<FFmpegInput> input (new FFmpegInput());
     input->pipe = isStandardInput (path);
@@ -46,14 +54,14 @@ std::unique_ptr<FFmpegInput> FFmpegInput::open (const juce::String& path, juce::
             ? juce::String ("pipe:0")
             : "file:" + juce::File::getCurrentWorkingDirectory().getChildFile (path).getFullPathName();
 
-    if (const auto opened = avformat_open_input (&input->format, url.toRawUTF8(), nullptr, nullptr);
+    if (const auto opened = ffmpeg().avformat_open_input (&input->format, url.toRawUTF8(), nullptr, nullptr);
         opened < 0)
     {
         error = "not an audio file the meter reads (" + errorText (opened) + ")";
         return nullptr;
     }
 
-    if (const auto found = avformat_find_stream_info (input->format, nullptr); found < 0)
+    if (const auto found = ffmpeg().avformat_find_stream_info (input->format, nullptr); found < 0)
     {
         error = "unreadable header (" + errorText (found) + ")";
         return nullptr;
@@ -66,8 +74,8 @@ std::unique_ptr<FFmpegInput> FFmpegInput::open (const juce::String& path, juce::
             continue;
 
         input->streams.push_back ({static_cast<int> (input->streams.size()) + 1, static_cast<int> (i),
-                                   avcodec_get_name (parameters->codec_id), parameters->ch_layout.nb_channels,
-                                   parameters->sample_rate});
+                                   ffmpeg().avcodec_get_name (parameters->codec_id),
+                                   parameters->ch_layout.nb_channels, parameters->sample_rate});
     }
 
     if (input->streams.empty())
@@ -81,7 +89,7 @@ std::unique_ptr<FFmpegInput> FFmpegInput::open (const juce::String& path, juce::
 
 FFmpegInput::~FFmpegInput()
 {
-    avformat_close_input (&format);
+    ffmpeg().avformat_close_input (&format);
 }
 
 juce::String FFmpegInput::streamsText() const

@@ -1,5 +1,7 @@
 #include "FFmpegStreamDecoder.h"
 
+#include "FFmpegLibrary.h"
+
 extern "C"
 {
 #include <libavcodec/avcodec.h>
@@ -72,21 +74,21 @@ void convert (const AVFrame& frame, bool planar, std::vector<std::vector<float>>
 
 FFmpegStreamDecoder::~FFmpegStreamDecoder()
 {
-    av_frame_free (&frame);
-    avcodec_free_context (&context);
+    ffmpeg().av_frame_free (&frame);
+    ffmpeg().avcodec_free_context (&context);
 }
 
 juce::Result FFmpegStreamDecoder::open (const AVStream& stream)
 {
-    const auto* codec = avcodec_find_decoder (stream.codecpar->codec_id);
+    const auto* codec = ffmpeg().avcodec_find_decoder (stream.codecpar->codec_id);
     if (codec == nullptr)
         return juce::Result::fail (juce::String ("no decoder for ") +
-                                   avcodec_get_name (stream.codecpar->codec_id));
+                                   ffmpeg().avcodec_get_name (stream.codecpar->codec_id));
 
-    context = avcodec_alloc_context3 (codec);
-    frame = av_frame_alloc();
+    context = ffmpeg().avcodec_alloc_context3 (codec);
+    frame = ffmpeg().av_frame_alloc();
     if (context == nullptr || frame == nullptr ||
-        avcodec_parameters_to_context (context, stream.codecpar) < 0)
+        ffmpeg().avcodec_parameters_to_context (context, stream.codecpar) < 0)
         return juce::Result::fail ("out of memory");
 
     context->pkt_timebase = stream.time_base;
@@ -95,7 +97,7 @@ juce::Result FFmpegStreamDecoder::open (const AVStream& stream)
     // Inputs are measured several at a time on their own threads already.
     context->thread_count = 1;
 
-    if (avcodec_open2 (context, codec, nullptr) < 0)
+    if (ffmpeg().avcodec_open2 (context, codec, nullptr) < 0)
         return juce::Result::fail (juce::String ("cannot decode ") + codec->name);
 
     channels.resize ((size_t)std::max (0, context->ch_layout.nb_channels));
@@ -109,7 +111,7 @@ void FFmpegStreamDecoder::decode (const AVPacket* packet)
     if (packet != nullptr && (packet->flags & AV_PKT_FLAG_CORRUPT) != 0 && !isPcm)
         ++errorCount;
 
-    if (const auto sent = avcodec_send_packet (context, packet); sent < 0 && sent != AVERROR_EOF)
+    if (const auto sent = ffmpeg().avcodec_send_packet (context, packet); sent < 0 && sent != AVERROR_EOF)
         ++errorCount; // the packet is dropped; what follows decodes on
 
     receiveFrames();
@@ -119,7 +121,7 @@ void FFmpegStreamDecoder::receiveFrames()
 {
     for (;;)
     {
-        const auto received = avcodec_receive_frame (context, frame);
+        const auto received = ffmpeg().avcodec_receive_frame (context, frame);
         if (received == AVERROR (EAGAIN) || received == AVERROR_EOF)
             return;
 
@@ -133,7 +135,7 @@ void FFmpegStreamDecoder::receiveFrames()
             ++errorCount;
 
         append (*frame);
-        av_frame_unref (frame);
+        ffmpeg().av_frame_unref (frame);
     }
 }
 
@@ -156,9 +158,9 @@ void FFmpegStreamDecoder::append (const AVFrame& decoded)
     }
 
     const auto format = static_cast<AVSampleFormat> (decoded.format);
-    const bool planar = av_sample_fmt_is_planar (format) != 0;
+    const bool planar = ffmpeg().av_sample_fmt_is_planar (format) != 0;
 
-    switch (av_get_packed_sample_fmt (format))
+    switch (ffmpeg().av_get_packed_sample_fmt (format))
     {
     case AV_SAMPLE_FMT_U8:
         convert<std::uint8_t> (decoded, planar, channels);
