@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
+#include <type_traits>
 
 namespace
 {
@@ -11,18 +13,26 @@ constexpr auto relaxed = std::memory_order_relaxed;
 OverlapFifo::OverlapFifo (int capacityToUse, float overlapToUse, int chunkLengthToUse)
     : chunkLength (juce::jmax (1, chunkLengthToUse)), fifo (capacityToUse),
       capacity (juce::jmax (1, capacityToUse)),
-      storage (new std::atomic<float>[static_cast<size_t> (numChannels * capacity)]),
+      storage (allocateZeroed<std::atomic<float>> (numChannels * capacity)),
       numChunks ((capacity + chunkLength - 1) / chunkLength),
-      chunkSums (new std::atomic<double>[static_cast<size_t> (numChannels * numChunks)]),
+      chunkSums (allocateZeroed<std::atomic<double>> (numChannels * numChunks)),
       pendingSamples (new float[static_cast<size_t> (numChannels * chunkLength)]()), overlap (overlapToUse)
 {
     std::fill (std::begin (pendingEnd), std::end (pendingEnd), -1);
+}
 
-    for (int i = 0; i < numChannels * capacity; ++i)
-        storage[static_cast<size_t> (i)].store (0.0f, relaxed);
+template <typename T> std::unique_ptr<T[], OverlapFifo::FreeZeroed> OverlapFifo::allocateZeroed (int count)
+{
+    // Lock-free atomics of these types are the plain value in memory, so zero bytes are zeros.
+    static_assert (T::is_always_lock_free && sizeof (T) == sizeof (typename T::value_type));
+    static_assert (std::is_trivially_destructible_v<T>);
 
-    for (int i = 0; i < numChannels * numChunks; ++i)
-        chunkSums[static_cast<size_t> (i)].store (0.0, relaxed);
+    auto* block = static_cast<T*> (std::calloc (static_cast<size_t> (count), sizeof (T)));
+
+    if (block == nullptr)
+        throw std::bad_alloc();
+
+    return std::unique_ptr<T[], FreeZeroed> (block);
 }
 
 namespace
