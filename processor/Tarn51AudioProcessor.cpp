@@ -359,13 +359,6 @@ void Tarn51AudioProcessor::feedModule (int startSample, int numSamples)
     if (input.getNumChannels() != numChannels || input.getNumSamples() != numSamples)
         input.setSize (numChannels, numSamples, false, false, true);
 
-    // The module reads only the channels that carry audio.
-    const auto active = loudnessModule.getActiveChannelMask();
-
-    for (int c = 0; c < numChannels; ++c)
-        if ((active & (1u << c)) != 0)
-            input.copyFrom (c, 0, remapBuffer, c, startSample, numSamples);
-
     // The peaks of the steps these samples complete, counted from the queues' last emptying.
     if (const auto resets = loudnessModule.queueResets.load (relaxed); resets != peakStepResets)
     {
@@ -375,7 +368,8 @@ void Tarn51AudioProcessor::feedModule (int startSample, int numSamples)
 
     // Channels no input feeds hold silence: they cannot raise a peak.
     truePeakSteps.add (truePeakDetector.buffer, startSample, numSamples, truePeakDetector.activeMask);
-    loudnessModule.feed();
+    // The module reads only the channels that carry audio, straight from the block.
+    loudnessModule.feedFrom (&remapBuffer, startSample);
 }
 
 void Tarn51AudioProcessor::measureInRealTime (int numSamples)
