@@ -224,7 +224,7 @@ struct NarrowLanes
     using V = __m128;
     static constexpr int width = 4;
 
-    template <int channels> static TARN_FUSED_INLINE V gather (float* const* samples, int i) noexcept
+    template <int channels> static TARN_FUSED_INLINE V gather (const float* const* samples, int i) noexcept
     {
         static_assert (channels <= 2);
         if constexpr (channels == 1)
@@ -253,7 +253,7 @@ struct WideLanes
     using V = __m256;
     static constexpr int width = 8;
 
-    template <int channels> static TARN_FUSED_INLINE V gather (float* const* samples, int i) noexcept
+    template <int channels> static TARN_FUSED_INLINE V gather (const float* const* samples, int i) noexcept
     {
         const auto at = [samples, i] (int c) { return c < channels ? samples[c][i] : 0.0f; };
         return _mm256_setr_ps (at (0), at (1), at (2), at (3), at (4), at (5), 0.0f, 0.0f);
@@ -324,9 +324,10 @@ template <typename L> struct FusedStageLanes
     }
 };
 
+// Reads from sources, writes to samples (which may be the same).
 template <typename L, int channels>
-__attribute__ ((target ("avx2,fma"))) void kWeightFused (float* const* samples, int numSamples,
-                                                         OSKALoudnessModule::FusedStage* pre,
+__attribute__ ((target ("avx2,fma"))) void kWeightFused (const float* const* sources, float* const* samples,
+                                                         int numSamples, OSKALoudnessModule::FusedStage* pre,
                                                          OSKALoudnessModule::FusedStage* rlb) noexcept
 {
     FusedStageLanes<L> p, r;
@@ -335,7 +336,7 @@ __attribute__ ((target ("avx2,fma"))) void kWeightFused (float* const* samples, 
 
     for (int i = 0; i < numSamples; ++i)
         L::template scatter<channels> (samples, i,
-                                       r.process (p.process (L::template gather<channels> (samples, i))));
+                                       r.process (p.process (L::template gather<channels> (sources, i))));
 
     p.store (pre, channels);
     r.store (rlb, channels);
@@ -365,16 +366,16 @@ void kWeight (float* const* samples, int numSamples, Biquad* pre, Biquad* rlb) n
 }
 
 template <int channels>
-void kWeightFusedFor (float* const* samples, int numSamples, OSKALoudnessModule::FusedStage* pre,
-                      OSKALoudnessModule::FusedStage* rlb) noexcept
+void kWeightFusedFor (const float* const* sources, float* const* samples, int numSamples,
+                      OSKALoudnessModule::FusedStage* pre, OSKALoudnessModule::FusedStage* rlb) noexcept
 {
 #if TARN_K_WEIGHTING_AVX
     if constexpr (channels <= 2)
-        kWeightFused<NarrowLanes, channels> (samples, numSamples, pre, rlb);
+        kWeightFused<NarrowLanes, channels> (sources, samples, numSamples, pre, rlb);
     else
-        kWeightFused<WideLanes, channels> (samples, numSamples, pre, rlb);
+        kWeightFused<WideLanes, channels> (sources, samples, numSamples, pre, rlb);
 #else
-    juce::ignoreUnused (samples, numSamples, pre, rlb);
+    juce::ignoreUnused (sources, samples, numSamples, pre, rlb);
 #endif
 }
 
@@ -398,24 +399,31 @@ void kWeightChannels (int channels, float* const* samples, int numSamples, Biqua
     }
 }
 
-void kWeightFusedChannels (int channels, float* const* samples, int numSamples,
+void kWeightFusedChannels (int channels, const float* const* sources, float* const* samples, int numSamples,
                            OSKALoudnessModule::FusedStage* pre, OSKALoudnessModule::FusedStage* rlb) noexcept
 {
     switch (channels)
     {
     case 1:
-        return kWeightFusedFor<1> (samples, numSamples, pre, rlb);
+        return kWeightFusedFor<1> (sources, samples, numSamples, pre, rlb);
     case 2:
-        return kWeightFusedFor<2> (samples, numSamples, pre, rlb);
+        return kWeightFusedFor<2> (sources, samples, numSamples, pre, rlb);
     case 3:
-        return kWeightFusedFor<3> (samples, numSamples, pre, rlb);
+        return kWeightFusedFor<3> (sources, samples, numSamples, pre, rlb);
     case 4:
-        return kWeightFusedFor<4> (samples, numSamples, pre, rlb);
+        return kWeightFusedFor<4> (sources, samples, numSamples, pre, rlb);
     case 5:
-        return kWeightFusedFor<5> (samples, numSamples, pre, rlb);
+        return kWeightFusedFor<5> (sources, samples, numSamples, pre, rlb);
     default:
-        return kWeightFusedFor<6> (samples, numSamples, pre, rlb);
+        return kWeightFusedFor<6> (sources, samples, numSamples, pre, rlb);
     }
+}
+
+void copySources (const float* const* sources, float* const* samples, int channels, int numSamples) noexcept
+{
+    for (int k = 0; k < channels; ++k)
+        if (sources[k] != samples[k])
+            juce::FloatVectorOperations::copy (samples[k], sources[k], numSamples);
 }
 
 juce::IIRCoefficients makeCoefficients (float b0, float b1, float b2, float a1, float a2) noexcept
@@ -495,9 +503,15 @@ void OSKALoudnessModule::allocateWindows()
 
 void OSKALoudnessModule::feed() noexcept
 {
+    feedFrom (nullptr, 0);
+}
+
+void OSKALoudnessModule::feedFrom (const juce::AudioSampleBuffer* source, int startSample) noexcept
+{
     const int numSamples = inputBuffer.getNumSamples();
 
     // The channels present, side by side for the kernels.
+    const float* sources[numChannels];
     float* samples[numChannels];
     int channelOf[numChannels];
     int channels = 0;
@@ -507,12 +521,13 @@ void OSKALoudnessModule::feed() noexcept
     {
         const int c = activeList[k];
 
-        if (c >= inputBuffer.getNumChannels())
+        if (c >= inputBuffer.getNumChannels() || (source != nullptr && c >= source->getNumChannels()))
             break;
 
         allActive =
             allActive && FilterAccess::isActive (preFilters[c]) && FilterAccess::isActive (rlbFilters[c]);
         samples[channels] = inputBuffer.getWritePointer (c);
+        sources[channels] = source != nullptr ? source->getReadPointer (c, startSample) : samples[channels];
         channelOf[channels++] = c;
     }
 
@@ -526,7 +541,8 @@ void OSKALoudnessModule::feed() noexcept
             rlb[k] = fusedRlb[channelOf[k]];
         }
 
-        kWeightFusedChannels (channels, samples, numSamples, pre, rlb);
+        // Weighted straight from the source: one copy of the block fewer.
+        kWeightFusedChannels (channels, sources, samples, numSamples, pre, rlb);
 
         for (int k = 0; k < channels; ++k)
         {
@@ -536,6 +552,7 @@ void OSKALoudnessModule::feed() noexcept
     }
     else if (channels > 0 && allActive)
     {
+        copySources (sources, samples, channels, numSamples);
         Biquad pre[numChannels], rlb[numChannels];
 
         for (int k = 0; k < channels; ++k)
@@ -560,6 +577,8 @@ void OSKALoudnessModule::feed() noexcept
     }
     else
     {
+        copySources (sources, samples, channels, numSamples);
+
         for (int k = 0; k < channels; ++k)
         {
             preFilters[channelOf[k]].processSamples (samples[k], numSamples);

@@ -77,6 +77,11 @@ public:
     // Audio thread; a queue that is full drops what does not fit.
     void feed() noexcept;
 
+    // The same for samples [startSample, startSample + inputBuffer's length) of source's
+    // channels instead of inputBuffer's own (source nullptr: inputBuffer); the weighted
+    // samples still end up in inputBuffer, which must have that length.
+    void feedFrom (const juce::AudioSampleBuffer* source, int startSample) noexcept;
+
     // Sets the state values of all twelve filters to 0.
     void resetFilters() noexcept;
 

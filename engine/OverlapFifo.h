@@ -3,6 +3,7 @@
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 
 // A single-producer, single-consumer queue of six-channel audio that hands out
@@ -102,11 +103,19 @@ private:
         return chunkSums.get() + channel * numChunks;
     }
 
+    // Zero-filled blocks from calloc: large ones arrive as untouched zero pages, so the
+    // channels no input feeds never cost memory or time. All-zero bits are 0.0 in either type.
+    struct FreeZeroed
+    {
+        void operator() (void* block) const noexcept { std::free (block); }
+    };
+    template <typename T> static std::unique_ptr<T[], FreeZeroed> allocateZeroed (int count);
+
     juce::AbstractFifo fifo;
     int capacity;
-    std::unique_ptr<std::atomic<float>[]> storage; // numChannels x capacity samples
+    std::unique_ptr<std::atomic<float>[], FreeZeroed> storage; // numChannels x capacity samples
     int numChunks;
-    std::unique_ptr<std::atomic<double>[]> chunkSums; // numChannels x numChunks
+    std::unique_ptr<std::atomic<double>[], FreeZeroed> chunkSums; // numChannels x numChunks
     // Writer only: the samples of each channel's chunk that the last write left unfinished,
     // gathered from the writer's own source, and where that write ended (-1: none pending).
     std::unique_ptr<float[]> pendingSamples; // numChannels x chunkLength

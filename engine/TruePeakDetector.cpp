@@ -157,11 +157,12 @@ typedef double FourDoubles;
 typedef double EightDoubles;
 #endif
 
-// Runs one channel through the filter, replacing each sample by the largest interpolated
-// magnitude, and returns the largest of those.
+// Runs one channel through the filter, writing for each sample the largest interpolated
+// magnitude (in may be out), and returns the largest of those.
 template <int taps, int phases, int lanes, typename V, typename MultiplyAdd>
-TARN_ALWAYS_INLINE float interpolateChannel (float* samples, int numSamples, DelayLine& delayLine,
-                                             const FilterRows& rows, int count, MultiplyAdd multiplyAdd)
+TARN_ALWAYS_INLINE float interpolateChannel (const float* in, float* samples, int numSamples,
+                                             DelayLine& delayLine, const FilterRows& rows, int count,
+                                             MultiplyAdd multiplyAdd)
 {
     double line[history + chunk];
 
@@ -179,7 +180,7 @@ TARN_ALWAYS_INLINE float interpolateChannel (float* samples, int numSamples, Del
         float* out = samples + start;
 
         for (int i = 0; i < m; ++i)
-            line[history + i] = static_cast<double> (out[i]);
+            line[history + i] = static_cast<double> (in[start + i]);
 
         int i = 0;
 
@@ -217,10 +218,10 @@ struct MultiplyThenAdd
 };
 
 template <int taps, int phases>
-float interpolatePortable (float* samples, int numSamples, DelayLine& delayLine, const FilterRows& rows,
-                           int count)
+float interpolatePortable (const float* in, float* samples, int numSamples, DelayLine& delayLine,
+                           const FilterRows& rows, int count)
 {
-    return interpolateChannel<taps, phases, 4, TwoDoubles> (samples, numSamples, delayLine, rows, count,
+    return interpolateChannel<taps, phases, 4, TwoDoubles> (in, samples, numSamples, delayLine, rows, count,
                                                             MultiplyThenAdd{});
 }
 
@@ -255,44 +256,47 @@ struct FusedAvx512
 #pragma GCC diagnostic pop
 
 template <int taps, int phases>
-__attribute__ ((target ("avx2,fma"))) float
-interpolateAvx2 (float* samples, int numSamples, DelayLine& delayLine, const FilterRows& rows, int count)
+__attribute__ ((target ("avx2,fma"))) float interpolateAvx2 (const float* in, float* samples, int numSamples,
+                                                             DelayLine& delayLine, const FilterRows& rows,
+                                                             int count)
 {
     if constexpr (phases > 0)
-        return interpolateChannel<taps, phases, 8, FourDoubles> (samples, numSamples, delayLine, rows, count,
-                                                                 FusedAvx2{});
+        return interpolateChannel<taps, phases, 8, FourDoubles> (in, samples, numSamples, delayLine, rows,
+                                                                 count, FusedAvx2{});
     else
-        return interpolateChannel<taps, phases, 8, FourDoubles> (samples, numSamples, delayLine, rows, count,
-                                                                 MultiplyThenAdd{});
+        return interpolateChannel<taps, phases, 8, FourDoubles> (in, samples, numSamples, delayLine, rows,
+                                                                 count, MultiplyThenAdd{});
 }
 
 template <int taps, int phases>
-__attribute__ ((target ("avx512f"))) float
-interpolateAvx512 (float* samples, int numSamples, DelayLine& delayLine, const FilterRows& rows, int count)
+__attribute__ ((target ("avx512f"))) float interpolateAvx512 (const float* in, float* samples, int numSamples,
+                                                              DelayLine& delayLine, const FilterRows& rows,
+                                                              int count)
 {
     if constexpr (phases > 0)
-        return interpolateChannel<taps, phases, 32, EightDoubles> (samples, numSamples, delayLine, rows,
+        return interpolateChannel<taps, phases, 32, EightDoubles> (in, samples, numSamples, delayLine, rows,
                                                                    count, FusedAvx512{});
     else
-        return interpolateChannel<taps, phases, 32, EightDoubles> (samples, numSamples, delayLine, rows,
+        return interpolateChannel<taps, phases, 32, EightDoubles> (in, samples, numSamples, delayLine, rows,
                                                                    count, MultiplyThenAdd{});
 }
 #endif
 
 template <int taps, int phases>
-float interpolate (float* samples, int numSamples, DelayLine& delayLine, const FilterRows& rows, int count)
+float interpolate (const float* in, float* samples, int numSamples, DelayLine& delayLine,
+                   const FilterRows& rows, int count)
 {
 #if TARN_TRUE_PEAK_AVX2
     static const SimdLevel level = simdLevel();
 
     if (level == SimdLevel::avx512)
-        return interpolateAvx512<taps, phases> (samples, numSamples, delayLine, rows, count);
+        return interpolateAvx512<taps, phases> (in, samples, numSamples, delayLine, rows, count);
 
     if (level == SimdLevel::avx2)
-        return interpolateAvx2<taps, phases> (samples, numSamples, delayLine, rows, count);
+        return interpolateAvx2<taps, phases> (in, samples, numSamples, delayLine, rows, count);
 #endif
 
-    return interpolatePortable<taps, phases> (samples, numSamples, delayLine, rows, count);
+    return interpolatePortable<taps, phases> (in, samples, numSamples, delayLine, rows, count);
 }
 
 // The history runs on while the samples themselves are measured, so that a later change to an
@@ -320,13 +324,13 @@ double besselI0 (double x)
     return sum;
 }
 
-float measureSamples (float* samples, int numSamples)
+float measureSamples (const float* in, float* samples, int numSamples)
 {
     float peak = 0.0f;
 
     for (int j = 0; j < numSamples; ++j)
     {
-        const auto p = std::abs (samples[j]);
+        const auto p = std::abs (in[j]);
         samples[j] = p;
 
         if (p > peak)
@@ -457,6 +461,11 @@ void TruePeakDetector::prepare (int maximumBlockSize)
 
 void TruePeakDetector::process (int numSamples)
 {
+    process (buffer.getArrayOfReadPointers(), numSamples);
+}
+
+void TruePeakDetector::process (const float* const* sources, int numSamples)
+{
     const int n = juce::jlimit (0, buffer.getNumSamples(), numSamples);
     const int channels = juce::jmin (numChannels, buffer.getNumChannels());
 
@@ -467,19 +476,20 @@ void TruePeakDetector::process (int numSamples)
         if (c < channels && n > 0)
         {
             auto* samples = buffer.getWritePointer (c);
+            const float* in = sources[c];
 
             if ((activeMask & (1u << c)) == 0)
                 juce::FloatVectorOperations::clear (samples, n);
             else if (mode == 1)
-                peak = interpolate<tapsPerPhase, 4> (samples, n, delayLines[c], coefficients, 4);
+                peak = interpolate<tapsPerPhase, 4> (in, samples, n, delayLines[c], coefficients, 4);
             else if (mode == 2)
-                peak = interpolate<tapsPerPhase, 2> (samples, n, delayLines[c], coefficients, 2);
+                peak = interpolate<tapsPerPhase, 2> (in, samples, n, delayLines[c], coefficients, 2);
             else if (mode == 3)
-                peak = interpolate<designedTaps, 0> (samples, n, delayLines[c], coefficients, phaseCount);
+                peak = interpolate<designedTaps, 0> (in, samples, n, delayLines[c], coefficients, phaseCount);
             else
             {
-                keepHistory (samples, n, delayLines[c]);
-                peak = measureSamples (samples, n);
+                keepHistory (in, n, delayLines[c]);
+                peak = measureSamples (in, samples, n);
             }
         }
 

@@ -56,6 +56,11 @@ public:
     // is limited to the buffer's length; a block of no samples reads as silence.
     void process (int numSamples);
 
+    // The same, reading channel c's samples from sources[c] (which may be `buffer`'s own)
+    // instead of `buffer`; the magnitudes still go to `buffer`. Saves a copy of every block.
+    // Inactive channels' sources are not read.
+    void process (const float* const* sources, int numSamples);
+
     // The whole of `buffer`.
     void process() { process (buffer.getNumSamples()); }
 

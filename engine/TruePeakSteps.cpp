@@ -29,7 +29,8 @@ void TruePeakSteps::restart() noexcept
     completed.store (0, relaxed);
 }
 
-void TruePeakSteps::add (const juce::AudioSampleBuffer& magnitudes, int start, int numSamples) noexcept
+void TruePeakSteps::add (const juce::AudioSampleBuffer& magnitudes, int start, int numSamples,
+                         juce::uint32 channelMask) noexcept
 {
     if (stepLength <= 0)
         return;
@@ -42,8 +43,9 @@ void TruePeakSteps::add (const juce::AudioSampleBuffer& magnitudes, int start, i
         const auto n = juce::jmin (stepLength - filled, end - position);
 
         for (int c = 0; c < channels; ++c)
-            running = juce::jmax (running, juce::FloatVectorOperations::findMaximum (
-                                               magnitudes.getReadPointer (c, position), n));
+            if (c >= 32 || (channelMask & (1u << c)) != 0)
+                running = juce::jmax (running, juce::FloatVectorOperations::findMaximum (
+                                                   magnitudes.getReadPointer (c, position), n));
 
         position += n;
         filled += n;

@@ -27,9 +27,11 @@ public:
     // Step 0 starts with the next sample added. Audio thread.
     void restart() noexcept;
 
-    // Adds samples [start, start + numSamples) of every channel of magnitudes (linear). Audio
+    // Adds samples [start, start + numSamples) of the channels of magnitudes (linear) in
+    // channelMask (bit c for channel c); the others are taken as silence and not read. Audio
     // thread.
-    void add (const juce::AudioSampleBuffer& magnitudes, int start, int numSamples) noexcept;
+    void add (const juce::AudioSampleBuffer& magnitudes, int start, int numSamples,
+              juce::uint32 channelMask = ~0u) noexcept;
 
     // The peak of a completed step in dB rounded to 0.1 (-infinity for silence); NaN for a step
     // not completed or no longer held.

@@ -181,6 +181,7 @@ void Tarn51AudioProcessor::prepareToPlay (double sampleRate, int estimatedSample
 
     // Sized here as well, so that blocks up to the announced size never allocate.
     remapBuffer.setSize (numChannels, samplesPerBlock);
+    remapSilent = 0;
     outputBuffer.setSize (juce::jmax (numChannels, getTotalNumInputChannels(), getTotalNumOutputChannels()),
                           samplesPerBlock);
 
@@ -222,9 +223,6 @@ void Tarn51AudioProcessor::processBlock (juce::AudioSampleBuffer& buffer, juce::
     const bool gated = choiceOf (indices.type) == 0;
     loudnessModule.momentaryHistogram.gated.store (gated, relaxed);
     loudnessModule.shortTermHistogram.gated.store (gated, relaxed);
-
-    remapBuffer.setSize (numChannels, numSamples, false, false, true);
-    remapBuffer.clear();
 
     truePeakScale.setType (8);
     {
@@ -319,7 +317,15 @@ void Tarn51AudioProcessor::updateActiveChannels()
 
 void Tarn51AudioProcessor::remapInputs (const juce::AudioSampleBuffer& buffer, int numSamples)
 {
+    // A new length moves the channels within the storage: nothing is known to be silent then.
+    if (remapBuffer.getNumChannels() != numChannels || remapBuffer.getNumSamples() != numSamples)
+    {
+        remapBuffer.setSize (numChannels, numSamples, false, false, true);
+        remapSilent = 0;
+    }
+
     const int inputs = juce::jmin (getTotalNumInputChannels(), buffer.getNumChannels());
+    juce::uint32 written = 0;
 
     for (int i = 0; i < inputs; ++i)
     {
@@ -332,10 +338,18 @@ void Tarn51AudioProcessor::remapInputs (const juce::AudioSampleBuffer& buffer, i
             if (channelMap[j] == i)
             {
                 copyFinite (buffer.getReadPointer (i), remapBuffer.getWritePointer (j), numSamples);
+                written |= 1u << j;
                 break;
             }
         }
     }
+
+    // The channels the inputs do not reach are silent: cleared once, then left alone.
+    for (int j = 0; j < numChannels; ++j)
+        if (((written | remapSilent) & (1u << j)) == 0)
+            juce::FloatVectorOperations::clear (remapBuffer.getWritePointer (j), numSamples);
+
+    remapSilent = ((1u << numChannels) - 1) & ~written;
 }
 
 void Tarn51AudioProcessor::feedModule (int startSample, int numSamples)
@@ -345,13 +359,6 @@ void Tarn51AudioProcessor::feedModule (int startSample, int numSamples)
     if (input.getNumChannels() != numChannels || input.getNumSamples() != numSamples)
         input.setSize (numChannels, numSamples, false, false, true);
 
-    // The module reads only the channels that carry audio.
-    const auto active = loudnessModule.getActiveChannelMask();
-
-    for (int c = 0; c < numChannels; ++c)
-        if ((active & (1u << c)) != 0)
-            input.copyFrom (c, 0, remapBuffer, c, startSample, numSamples);
-
     // The peaks of the steps these samples complete, counted from the queues' last emptying.
     if (const auto resets = loudnessModule.queueResets.load (relaxed); resets != peakStepResets)
     {
@@ -359,8 +366,10 @@ void Tarn51AudioProcessor::feedModule (int startSample, int numSamples)
         truePeakSteps.restart();
     }
 
-    truePeakSteps.add (truePeakDetector.buffer, startSample, numSamples);
-    loudnessModule.feed();
+    // Channels no input feeds hold silence: they cannot raise a peak.
+    truePeakSteps.add (truePeakDetector.buffer, startSample, numSamples, truePeakDetector.activeMask);
+    // The module reads only the channels that carry audio, straight from the block.
+    loudnessModule.feedFrom (&remapBuffer, startSample);
 }
 
 void Tarn51AudioProcessor::measureInRealTime (int numSamples)
@@ -486,12 +495,8 @@ void Tarn51AudioProcessor::measureTruePeak (int numSamples)
     if (work.getNumChannels() != numChannels || work.getNumSamples() < numSamples)
         truePeakDetector.prepare (numSamples);
 
-    // Channels no input feeds are cleared by the detector itself.
-    for (int c = 0; c < numChannels; ++c)
-        if ((truePeakDetector.activeMask & (1u << c)) != 0)
-            work.copyFrom (c, 0, remapBuffer, c, 0, numSamples);
-
-    truePeakDetector.process (numSamples);
+    // Read where the block lies; channels no input feeds are cleared by the detector itself.
+    truePeakDetector.process (remapBuffer.getArrayOfReadPointers(), numSamples);
 
     for (int c = 0; c < numChannels; ++c)
         updateChannelPeak (roundToTenth (truePeakDetector.blockPeak[c]), c);

@@ -162,6 +162,9 @@ public:
     MeterScale truePeakScale;
     MeterScale automationScale;
     juce::AudioSampleBuffer remapBuffer; // the block in meter channel order
+    // Channels of remapBuffer known to hold silence over its whole length: they need no
+    // clearing while no input is copied into them.
+    juce::uint32 remapSilent = 0;
     // For each meter channel: the buffer channel that feeds it (-1: none).
     RelaxedAtomic<int> channelMap[numMeterChannels];
     // Standalone only: for each meter channel, the buffer channel it is written to.
@@ -185,6 +188,7 @@ private:
     void chooseChannelMap();
     // Tells the module which meter channels the map feeds from the inputs in use.
     void updateActiveChannels();
+    // Fills remapBuffer; channels no input is copied into are silent.
     void remapInputs (const juce::AudioSampleBuffer& buffer, int numSamples);
     void feedModule (int startSample, int numSamples);
     void measureInRealTime (int numSamples);

@@ -230,4 +230,10 @@ TEST (TruePeakSteps, EachStepTakesTheLargestMagnitudeOfItsOwnSamples)
     EXPECT_TRUE (std::isnan (peaks.peakOfStep (0)));
     peaks.add (magnitudes, 250, 100);
     EXPECT_EQ (peaks.peakOfStep (0), 0.0f);
+
+    // Channels left out of the mask are not read: only C's -6 dB counts in step 1 here.
+    peaks.restart();
+    magnitudes.setSample (4, 120, 2.0f);
+    peaks.add (magnitudes, 100, 100, 0b000101);
+    EXPECT_EQ (peaks.peakOfStep (0), -6.0f);
 }

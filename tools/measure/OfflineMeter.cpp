@@ -39,11 +39,9 @@ public:
           length (sequential != nullptr ? std::numeric_limits<juce::int64>::max() : totalLength),
           chunkSize (blockSamples * std::max (1, targetChunk / blockSamples)), numChunks (ahead ? 3 : 1)
     {
+        // Zeroed by the allocator: the channels no input feeds are never touched.
         for (int i = 0; i < numChunks; ++i)
-        {
-            chunks[i].audio.setSize (blockChannels, chunkSize);
-            chunks[i].audio.clear();
-        }
+            chunks[i].audio.setSize (blockChannels, chunkSize, false, true);
 
         if (ahead)
             thread = std::thread ([this] { readAhead(); });
@@ -90,7 +88,8 @@ public:
     }
 
 private:
-    static constexpr int targetChunk = 16384;
+    // Large enough that handing chunks between the threads costs little.
+    static constexpr int targetChunk = 65536;
 
     void readAhead()
     {
