@@ -235,6 +235,13 @@ float interpolatePortable (const float* in, float* samples, int numSamples, Dela
 // not be inlined through the kernels, which carry none. Always inlined into the copies built for
 // these targets, so no vector crosses a call and the warning about the calling convention of
 // vectors without AVX does not apply.
+#if defined(__clang__)
+// Clang checks the instruction's operands against the always-inlined helpers between it and
+// the kernel, which carry no target, and refuses them; its builds (the fuzzers) take the
+// separate multiply and add, which give the same bits.
+using FusedAvx2 = MultiplyThenAdd;
+using FusedAvx512 = MultiplyThenAdd;
+#else
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
 struct FusedAvx2
@@ -254,6 +261,7 @@ struct FusedAvx512
 };
 
 #pragma GCC diagnostic pop
+#endif
 
 template <int taps, int phases>
 __attribute__ ((target ("avx2,fma"))) float interpolateAvx2 (const float* in, float* samples, int numSamples,
