@@ -535,10 +535,15 @@ void OSKALoudnessModule::feedFrom (const juce::AudioSampleBuffer* source, int st
     {
         FusedStage pre[numChannels], rlb[numChannels];
 
+        // The filters' locks guard the fused state as they guard their own: a full reset on the
+        // message thread clears both (clearFilterState).
         for (int k = 0; k < channels; ++k)
         {
-            pre[k] = fusedPre[channelOf[k]];
-            rlb[k] = fusedRlb[channelOf[k]];
+            const int c = channelOf[k];
+            FilterAccess::lockOf (preFilters[c]).enter();
+            FilterAccess::lockOf (rlbFilters[c]).enter();
+            pre[k] = fusedPre[c];
+            rlb[k] = fusedRlb[c];
         }
 
         // Weighted straight from the source: one copy of the block fewer.
@@ -546,8 +551,11 @@ void OSKALoudnessModule::feedFrom (const juce::AudioSampleBuffer* source, int st
 
         for (int k = 0; k < channels; ++k)
         {
-            fusedPre[channelOf[k]] = pre[k];
-            fusedRlb[channelOf[k]] = rlb[k];
+            const int c = channelOf[k];
+            fusedPre[c] = pre[k];
+            fusedRlb[c] = rlb[k];
+            FilterAccess::lockOf (rlbFilters[c]).exit();
+            FilterAccess::lockOf (preFilters[c]).exit();
         }
     }
     else if (channels > 0 && allActive)
@@ -612,10 +620,7 @@ void OSKALoudnessModule::setActiveChannelMask (juce::uint32 mask) noexcept
             if ((added & (1u << c)) == 0)
                 continue;
 
-            preFilters[c].reset();
-            rlbFilters[c].reset();
-            fusedPre[c].setState (0.0f, 0.0f, 0.0f, 0.0f);
-            fusedRlb[c].setState (0.0f, 0.0f, 0.0f, 0.0f);
+            clearFilterState (c);
         }
 
         emptyQueues();
@@ -636,12 +641,22 @@ void OSKALoudnessModule::setActiveChannelMask (juce::uint32 mask) noexcept
 void OSKALoudnessModule::resetFilters() noexcept
 {
     for (int c = 0; c < numChannels; ++c)
+        clearFilterState (c);
+}
+
+void OSKALoudnessModule::clearFilterState (int c) noexcept
+{
+    const juce::SpinLock::ScopedLockType preLock (FilterAccess::lockOf (preFilters[c]));
+    const juce::SpinLock::ScopedLockType rlbLock (FilterAccess::lockOf (rlbFilters[c]));
+
+    for (auto* filter : {&preFilters[c], &rlbFilters[c]})
     {
-        preFilters[c].reset();
-        rlbFilters[c].reset();
-        fusedPre[c].setState (0.0f, 0.0f, 0.0f, 0.0f);
-        fusedRlb[c].setState (0.0f, 0.0f, 0.0f, 0.0f);
+        FilterAccess::firstState (*filter) = 0.0f;
+        FilterAccess::secondState (*filter) = 0.0f;
     }
+
+    fusedPre[c].setState (0.0f, 0.0f, 0.0f, 0.0f);
+    fusedRlb[c].setState (0.0f, 0.0f, 0.0f, 0.0f);
 }
 
 float OSKALoudnessModule::blockLoudness (const juce::AudioSampleBuffer& window, int length) const noexcept

@@ -200,6 +200,9 @@ private:
 
     void emptyQueues() noexcept;
 
+    // Sets both stages of channel c to silence, in both forms, under the filters' locks.
+    void clearFilterState (int c) noexcept;
+
     // Takes the oldest window of `length` samples from the queue, consumes `hop` samples and
     // gives the window's loudness.
     float evaluateWindow (OverlapFifo& fifo, int length, int hop) const noexcept;
