@@ -30,4 +30,9 @@ if command -v x86_64-w64-mingw32-g++-posix > /dev/null; then
     scripts/build-windows.sh
 fi
 
+# A test that starts no X server of its own must not find another test's. X clients (JUCE among
+# them) fall back to display :0 when DISPLAY is unset, and :0 is where Xvfb -displayfd puts the
+# first server a test starts: a plug-in in a headless host then drew on that test's display and
+# went down with it when it ended. Display 65000 is never served, so those clients stay headless.
+export DISPLAY=${DISPLAY:-:65000}
 ctest --test-dir "$build_dir" --output-on-failure --parallel "$jobs"
