@@ -8,6 +8,7 @@
 #include "support/TestAudioFiles.h"
 
 #include <cmath>
+#include <regex>
 
 using TestAudioFiles::Format;
 using TestAudioFiles::Spec;
@@ -285,6 +286,12 @@ TEST (MeasureCli, BlockSizeDoesNotChangeTheResult)
         for (auto key : {"integrated", "loudnessRange", "maxMomentary", "maxShortTerm", "maxTruePeak",
                          "momentaryHits", "shortTermHits", "measuredSeconds"})
             EXPECT_NEAR (num (other->jsonObjects()[0], key), num (a.jsonObjects()[0], key), 1e-3) << key;
+
+    // Numbers as the report prints them, times to the millisecond: never a double's digits
+    // (-8.800000000000001).
+    for (const auto* run : {&a, &b, &c})
+        EXPECT_FALSE (std::regex_search (run->out.toStdString(), std::regex ("[0-9]\\.[0-9]{4,}")))
+            << run->out;
 }
 
 TEST (MeasureCli, InputsThatCannotBeMeasuredAreNamedAndTheRestMeasured)

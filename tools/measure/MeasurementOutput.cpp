@@ -50,10 +50,75 @@ juce::String csvLine (const juce::StringArray& fields)
     return quoted.joinIntoString (",") + "\n";
 }
 
-// A number exactly as the JSON writes it.
+// A time or duration in seconds, to the millisecond.
+juce::var seconds (double value)
+{
+    return number (std::round (value * 1000.0) / 1000.0);
+}
+
+// The shortest decimal that reads back as the same double. juce::JSON writes up to 17 digits,
+// so a reading of -8.8 came out as -8.800000000000001. Readings are rounded to 0.1 and times to
+// the millisecond, so they come out with one and at most three decimals.
+juce::String shortestDecimal (double value)
+{
+    // Fixed notation with at least one decimal, as the report writes readings: -70.0, not -7e+01.
+    char text[64] = {};
+    for (int decimals = 1; decimals <= 17; ++decimals)
+    {
+        std::snprintf (text, sizeof (text), "%.*f", decimals, value);
+        if (std::strtod (text, nullptr) == value)
+            return text;
+    }
+
+    std::snprintf (text, sizeof (text), "%.17g", value);
+    return text;
+}
+
+// JSON on one line, laid out as juce::JSON lays it out, with numbers as shortestDecimal.
+void writeJson (juce::String& out, const juce::var& value)
+{
+    if (value.isDouble())
+    {
+        const auto d = static_cast<double> (value);
+        out << (std::isfinite (d) ? shortestDecimal (d) : juce::String ("null"));
+    }
+    else if (const auto* array = value.getArray())
+    {
+        out << "[";
+        for (int i = 0; i < array->size(); ++i)
+        {
+            if (i > 0)
+                out << ", ";
+            writeJson (out, array->getReference (i));
+        }
+        out << "]";
+    }
+    else if (auto* object = value.getDynamicObject())
+    {
+        out << "{";
+        bool first = true;
+        for (const auto& property : object->getProperties())
+        {
+            if (!first)
+                out << ", ";
+            first = false;
+            out << juce::JSON::toString (property.name.toString(), true) << ": ";
+            writeJson (out, property.value);
+        }
+        out << "}";
+    }
+    else
+    {
+        out << juce::JSON::toString (value, true);
+    }
+}
+
+// A value exactly as the JSON writes it.
 juce::String jsonText (const juce::var& value)
 {
-    return juce::JSON::toString (value, true);
+    juce::String out;
+    writeJson (out, value);
+    return out;
 }
 
 double durationOf (const OfflineMeter::Measurement& m)
@@ -78,8 +143,8 @@ juce::String MeasurementOutput::json (const juce::String& inputName, const Offli
         o->setProperty ("sampleRate", m.sampleRate);
 
     o->setProperty ("channels", m.numChannels);
-    o->setProperty ("durationSeconds", number (durationOf (m)));
-    o->setProperty ("measuredSeconds", number (r.measuredSamples / m.sampleRate));
+    o->setProperty ("durationSeconds", seconds (durationOf (m)));
+    o->setProperty ("measuredSeconds", seconds (r.measuredSamples / m.sampleRate));
     o->setProperty ("standard", ReadoutText::standardName (m.standard));
     o->setProperty ("integrated", number (r.integrated));
     o->setProperty ("loudnessRange", number (r.loudnessRange));
@@ -87,11 +152,11 @@ juce::String MeasurementOutput::json (const juce::String& inputName, const Offli
     o->setProperty ("rangeLow", number (m.results.rangeLow));
     o->setProperty ("rangeHigh", number (m.results.rangeHigh));
     o->setProperty ("maxMomentary", number (r.maxMomentary));
-    o->setProperty ("maxMomentaryTime", number (r.maxMomentaryTime));
+    o->setProperty ("maxMomentaryTime", seconds (r.maxMomentaryTime));
     o->setProperty ("maxShortTerm", number (r.maxShortTerm));
-    o->setProperty ("maxShortTermTime", number (r.maxShortTermTime));
+    o->setProperty ("maxShortTermTime", seconds (r.maxShortTermTime));
     o->setProperty ("maxTruePeak", number (r.maxTruePeak));
-    o->setProperty ("maxTruePeakTime", number (r.maxTruePeakTime));
+    o->setProperty ("maxTruePeakTime", seconds (r.maxTruePeakTime));
 
     juce::Array<juce::var> peaks;
     for (const auto& peak : r.peakHold)
@@ -107,7 +172,7 @@ juce::String MeasurementOutput::json (const juce::String& inputName, const Offli
     if (m.target)
         o->setProperty ("target", m.target->toJson (m.verdict));
 
-    return juce::JSON::toString (juce::var (o.get()), true);
+    return jsonText (juce::var (o.get()));
 }
 
 LoudnessReport::Statistics MeasurementOutput::statistics (const OfflineMeter::Measurement& m)
@@ -153,7 +218,7 @@ juce::String MeasurementOutput::summaryRow (const juce::String& inputName, const
 {
     const auto& r = m.readings;
     juce::StringArray fields{inputName,
-                             jsonText (number (durationOf (m))),
+                             jsonText (seconds (durationOf (m))),
                              jsonText (number (r.integrated)),
                              jsonText (number (r.loudnessRange)),
                              jsonText (number (r.maxMomentary)),
