@@ -508,6 +508,11 @@ void OSKALoudnessModule::feed() noexcept
 
 void OSKALoudnessModule::feedFrom (const juce::AudioSampleBuffer* source, int startSample) noexcept
 {
+    // A full reset asked for on another thread is applied here, before any further sample is
+    // filtered, so that only this thread ever touches the filters' state.
+    if (filterResetRequested.exchange (false, std::memory_order_acquire))
+        resetFilters();
+
     const int numSamples = inputBuffer.getNumSamples();
 
     // The channels present, side by side for the kernels.
@@ -535,15 +540,10 @@ void OSKALoudnessModule::feedFrom (const juce::AudioSampleBuffer* source, int st
     {
         FusedStage pre[numChannels], rlb[numChannels];
 
-        // The filters' locks guard the fused state as they guard their own: a full reset on the
-        // message thread clears both (clearFilterState).
         for (int k = 0; k < channels; ++k)
         {
-            const int c = channelOf[k];
-            FilterAccess::lockOf (preFilters[c]).enter();
-            FilterAccess::lockOf (rlbFilters[c]).enter();
-            pre[k] = fusedPre[c];
-            rlb[k] = fusedRlb[c];
+            pre[k] = fusedPre[channelOf[k]];
+            rlb[k] = fusedRlb[channelOf[k]];
         }
 
         // Weighted straight from the source: one copy of the block fewer.
@@ -551,11 +551,8 @@ void OSKALoudnessModule::feedFrom (const juce::AudioSampleBuffer* source, int st
 
         for (int k = 0; k < channels; ++k)
         {
-            const int c = channelOf[k];
-            fusedPre[c] = pre[k];
-            fusedRlb[c] = rlb[k];
-            FilterAccess::lockOf (rlbFilters[c]).exit();
-            FilterAccess::lockOf (preFilters[c]).exit();
+            fusedPre[channelOf[k]] = pre[k];
+            fusedRlb[channelOf[k]] = rlb[k];
         }
     }
     else if (channels > 0 && allActive)
@@ -883,7 +880,7 @@ void OSKALoudnessModule::setMeasuring (int newState) noexcept
 void OSKALoudnessModule::resetMeasurement() noexcept
 {
     emptyQueues();
-    resetFilters();
+    filterResetRequested.store (true, std::memory_order_release);
     momentaryHistogram.clear();
     shortTermHistogram.clear();
     resetResults();

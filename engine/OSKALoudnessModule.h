@@ -122,7 +122,7 @@ public:
     // state only; the statistics are kept. Audio thread.
     void setMeasuring (int newState) noexcept;
 
-    // The engine's part of a full reset: both queues emptied, filters cleared, both
+    // The engine's part of a full reset: both queues emptied, filters cleared (at the next feed), both
     // histograms cleared, all six results back to -70. measuring, the new-value flags and
     // the gating flags stay as they are. Message thread.
     void resetMeasurement() noexcept;
@@ -189,6 +189,9 @@ public:
     // Counts the times both queues were emptied, so that whoever counts 100 ms steps of the
     // queued audio (the time slice, the audio thread's TruePeakSteps) starts again.
     std::atomic<std::uint32_t> queueResets{0};
+    // Raised by resetMeasurement(); the audio thread clears the filters at its next feed. A lock
+    // shared with the audio thread could keep a spinning audio thread from the thread that holds it.
+    std::atomic<bool> filterResetRequested{false};
 
 private:
     // The short-term window, if one is ready: its value, the slice's largest and the
