@@ -21,6 +21,23 @@ constexpr double interpolationTaps[TruePeakDetector::numPhases][TruePeakDetector
     {-0.0083007812500, 0.0148925781250, -0.0266113281250, 0.0476074218750, -0.1022949218750, 0.9721679687500,
      0.1373291015625, -0.0594482421875, 0.0332031250000, -0.0196533203125, 0.0109863281250, 0.0017089843750}};
 
+// The same taps in single precision, exactly (none has more than 14 significant bits), for all
+// four phases and for the two that 88.2 and 96 kHz evaluate.
+template <int phases> struct SingleTaps
+{
+    float rows[phases][TruePeakDetector::tapsPerPhase];
+
+    constexpr SingleTaps() : rows()
+    {
+        for (int k = 0; k < phases; ++k)
+            for (int n = 0; n < TruePeakDetector::tapsPerPhase; ++n)
+                rows[k][n] = static_cast<float> (interpolationTaps[phases == 4 ? k : 2 * k + 1][n]);
+    }
+};
+
+constexpr SingleTaps<4> fourPhaseTaps;
+constexpr SingleTaps<2> twoPhaseTaps;
+
 using DelayLine = double[TruePeakDetector::maxTaps];
 using FilterRows = double[TruePeakDetector::maxPhases][TruePeakDetector::maxTaps];
 constexpr int history = TruePeakDetector::maxTaps;
@@ -29,7 +46,7 @@ constexpr int history = TruePeakDetector::maxTaps;
 // up to `chunk` samples of the block. Reading the taps from one contiguous line (instead of
 // shifting the delay line for every sample) lets `lanes` outputs be computed side by side,
 // which the compiler turns into vector arithmetic; each output still sums its products in tap
-// order (no fused multiply-add), so the result is that of the plain shift-and-sum.
+// order, so the result is that of the plain shift-and-sum in the kernel's precision.
 constexpr int chunk = 256;
 
 #if defined(_MSC_VER)
@@ -39,31 +56,31 @@ constexpr int chunk = 256;
 #endif
 
 // With GCC and Clang on x86 further copies of the filter are built for AVX2 and AVX-512 and
-// chosen at run time (simdLevel); the arithmetic is the same, four or eight doubles at a time
-// (the file is compiled with -ffp-contract=off, so that no multiply and add are fused into one
-// rounding).
+// chosen at run time (simdLevel). The file is compiled with -ffp-contract=off: a multiply and
+// an add are fused only where a kernel says so, the same way in every kernel.
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #define TARN_TRUE_PEAK_AVX2 1
 #else
 #define TARN_TRUE_PEAK_AVX2 0
 #endif
 
-// `phases` rows of `taps` taps; phases 0 means `count` rows, known only at run time.
-template <int taps, int phases>
-TARN_ALWAYS_INLINE double largestMagnitude (const double* newest, const FilterRows& rows, int count)
+// `phases` rows of `taps` taps; phases 0 means `count` rows, known only at run time. Samples and
+// sums in T; multiplyAdd (y, h, x) adds h x to y.
+template <int taps, int phases, typename T, typename Rows, typename MultiplyAdd>
+TARN_ALWAYS_INLINE T largestMagnitude (const T* newest, const Rows& rows, int count, MultiplyAdd multiplyAdd)
 {
     const int rowCount = phases > 0 ? phases : count;
-    double magnitude = 0.0;
+    T magnitude = 0;
 
     for (int k = 0; k < rowCount; ++k)
     {
-        double y = 0.0;
+        T y = 0;
 
         for (int n = 0; n < taps; ++n)
-            y += rows[k][n] * newest[-n];
+            multiplyAdd (y, static_cast<T> (rows[k][n]), newest[-n]);
 
         // Written so that a NaN never becomes the magnitude.
-        const double a = std::abs (y);
+        const T a = std::abs (y);
         magnitude = a > magnitude ? a : magnitude;
     }
 
@@ -73,11 +90,11 @@ TARN_ALWAYS_INLINE double largestMagnitude (const double* newest, const FilterRo
 #if defined(__GNUC__) || defined(__clang__)
 // `lanes` consecutive outputs in vectors of V (two, four or eight doubles), `lanes` a multiple
 // of their width.
-template <int taps, int phases, int lanes, typename V, typename MultiplyAdd>
-TARN_ALWAYS_INLINE void largestMagnitudes (const double* newest, const FilterRows& rows, int count,
-                                           float* out, MultiplyAdd multiplyAdd)
+template <int taps, int phases, int lanes, typename V, typename T, typename Rows, typename MultiplyAdd>
+TARN_ALWAYS_INLINE void largestMagnitudes (const T* newest, const Rows& rows, int count, float* out,
+                                           MultiplyAdd multiplyAdd)
 {
-    constexpr int width = (int)(sizeof (V) / sizeof (double));
+    constexpr int width = (int)(sizeof (V) / sizeof (T));
     constexpr int groups = lanes / width;
     V magnitude[groups]{};
 
@@ -105,7 +122,7 @@ TARN_ALWAYS_INLINE void largestMagnitudes (const double* newest, const FilterRow
         for (int g = 0; g < groups; ++g)
             for (int k = 0; k < phases; ++k)
             {
-                const V a = y[k][g] < 0.0 ? -y[k][g] : y[k][g];
+                const V a = y[k][g] < T (0) ? -y[k][g] : y[k][g];
                 magnitude[g] = a > magnitude[g] ? a : magnitude[g];
             }
     }
@@ -129,7 +146,7 @@ TARN_ALWAYS_INLINE void largestMagnitudes (const double* newest, const FilterRow
 
             for (int g = 0; g < groups; ++g)
             {
-                const V a = y[g] < 0.0 ? -y[g] : y[g];
+                const V a = y[g] < T (0) ? -y[g] : y[g];
                 magnitude[g] = a > magnitude[g] ? a : magnitude[g];
             }
         }
@@ -140,16 +157,18 @@ TARN_ALWAYS_INLINE void largestMagnitudes (const double* newest, const FilterRow
             out[g * width + l] = static_cast<float> (magnitude[g][l]);
 }
 
+typedef float EightFloats __attribute__ ((vector_size (32)));
+typedef float SixteenFloats __attribute__ ((vector_size (64)));
 typedef double TwoDoubles __attribute__ ((vector_size (16)));
 typedef double FourDoubles __attribute__ ((vector_size (32)));
 typedef double EightDoubles __attribute__ ((vector_size (64)));
 #else
-template <int taps, int phases, int lanes, typename>
-TARN_ALWAYS_INLINE void largestMagnitudes (const double* newest, const FilterRows& rows, int count,
-                                           float* out)
+template <int taps, int phases, int lanes, typename, typename T, typename Rows, typename MultiplyAdd>
+TARN_ALWAYS_INLINE void largestMagnitudes (const T* newest, const Rows& rows, int count, float* out,
+                                           MultiplyAdd multiplyAdd)
 {
     for (int s = 0; s < lanes; ++s)
-        out[s] = static_cast<float> (largestMagnitude<taps, phases> (newest + s, rows, count));
+        out[s] = static_cast<float> (largestMagnitude<taps, phases> (newest + s, rows, count, multiplyAdd));
 }
 
 typedef double TwoDoubles;
@@ -159,15 +178,17 @@ typedef double EightDoubles;
 
 // Runs one channel through the filter, writing for each sample the largest interpolated
 // magnitude (in may be out), and returns the largest of those.
-template <int taps, int phases, int lanes, typename V, typename MultiplyAdd>
+// Samples and sums in T (double, or float where every kernel fuses the same way); the line's
+// samples come from floats, so either holds them exactly.
+template <int taps, int phases, int lanes, typename V, typename T, typename Rows, typename MultiplyAdd>
 TARN_ALWAYS_INLINE float interpolateChannel (const float* in, float* samples, int numSamples,
-                                             DelayLine& delayLine, const FilterRows& rows, int count,
+                                             DelayLine& delayLine, const Rows& rows, int count,
                                              MultiplyAdd multiplyAdd)
 {
-    double line[history + chunk];
+    T line[history + chunk];
 
     for (int n = 0; n < history; ++n)
-        line[history - 1 - n] = delayLine[n];
+        line[history - 1 - n] = static_cast<T> (delayLine[n]);
 
     // The magnitudes are never negative, -0 or NaN (largestMagnitude starts from +0 and takes
     // only larger values), so their bit patterns order as the values do: the peak is kept as
@@ -180,15 +201,17 @@ TARN_ALWAYS_INLINE float interpolateChannel (const float* in, float* samples, in
         float* out = samples + start;
 
         for (int i = 0; i < m; ++i)
-            line[history + i] = static_cast<double> (in[start + i]);
+            line[history + i] = static_cast<T> (in[start + i]);
 
         int i = 0;
 
         for (; i + lanes <= m; i += lanes)
-            largestMagnitudes<taps, phases, lanes, V> (line + history + i, rows, count, out + i, multiplyAdd);
+            largestMagnitudes<taps, phases, lanes, V, T> (line + history + i, rows, count, out + i,
+                                                          multiplyAdd);
 
         for (; i < m; ++i)
-            out[i] = static_cast<float> (largestMagnitude<taps, phases> (line + history + i, rows, count));
+            out[i] = static_cast<float> (
+                largestMagnitude<taps, phases> (line + history + i, rows, count, multiplyAdd));
 
         for (i = 0; i < m; ++i)
         {
@@ -197,11 +220,11 @@ TARN_ALWAYS_INLINE float interpolateChannel (const float* in, float* samples, in
             peakBits = bits > peakBits ? bits : peakBits;
         }
 
-        std::memmove (line, line + m, history * sizeof (double));
+        std::memmove (line, line + m, history * sizeof (T));
     }
 
     for (int n = 0; n < history; ++n)
-        delayLine[n] = line[history - 1 - n];
+        delayLine[n] = static_cast<double> (line[history - 1 - n]);
 
     float peak;
     std::memcpy (&peak, &peakBits, sizeof (peak));
@@ -221,15 +244,17 @@ template <int taps, int phases>
 float interpolatePortable (const float* in, float* samples, int numSamples, DelayLine& delayLine,
                            const FilterRows& rows, int count)
 {
-    return interpolateChannel<taps, phases, 4, TwoDoubles> (in, samples, numSamples, delayLine, rows, count,
-                                                            MultiplyThenAdd{});
+    return interpolateChannel<taps, phases, 4, TwoDoubles, double> (in, samples, numSamples, delayLine, rows,
+                                                                    count, MultiplyThenAdd{});
 }
 
 #if TARN_TRUE_PEAK_AVX2
-// The taps of the 48-tap filter have at most 14 significant bits and the samples come from
-// floats (24 bits), so each product is exact in a double: a fused multiply-add rounds the same
-// sum once, exactly as the separate multiply and add do. Designed filters' taps use all 53 bits
-// and keep the separate multiply.
+// The 48-tap filter runs in single precision with fused multiply-adds, eight or sixteen samples
+// a vector: twice the samples of double precision for the same work, and within about 1e-5 dB
+// of it (each of the twelve sums rounds once per tap, 2^-24 of a full-scale crest at most). The
+// tail of a block that fills no vector takes the same fused steps one sample at a time, so a
+// sample's magnitude does not depend on where a block ends. Designed filters' taps use all 53
+// bits of a double and keep double precision with separate multiplies and adds.
 //
 // Written as the instruction itself: the intrinsics, which carry a target of their own, could
 // not be inlined through the kernels, which carry none. Always inlined into the copies built for
@@ -238,30 +263,51 @@ float interpolatePortable (const float* in, float* samples, int numSamples, Dela
 #if defined(__clang__)
 // Clang checks the instruction's operands against the always-inlined helpers between it and
 // the kernel, which carry no target, and refuses them; its builds (the fuzzers) take the
-// separate multiply and add, which give the same bits.
+// separate multiply and add.
 using FusedAvx2 = MultiplyThenAdd;
 using FusedAvx512 = MultiplyThenAdd;
 #else
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
-struct FusedAvx2
+struct FusedScalar
 {
-    TARN_ALWAYS_INLINE void operator() (FourDoubles& y, const FourDoubles& h, const FourDoubles& x) const
+    TARN_ALWAYS_INLINE void operator() (float& y, float h, float x) const
     {
-        asm("vfmadd231pd %t[x], %t[h], %t[y]" : [y] "+x"(y) : [h] "x"(h), [x] "x"(x));
+        asm("vfmadd231ss %[x], %[h], %[y]" : [y] "+x"(y) : [h] "x"(h), [x] "x"(x));
     }
 };
 
-struct FusedAvx512
+struct FusedAvx2 : FusedScalar
 {
-    TARN_ALWAYS_INLINE void operator() (EightDoubles& y, const EightDoubles& h, const EightDoubles& x) const
+    using FusedScalar::operator();
+
+    TARN_ALWAYS_INLINE void operator() (EightFloats& y, const EightFloats& h, const EightFloats& x) const
     {
-        asm("vfmadd231pd %g[x], %g[h], %g[y]" : [y] "+v"(y) : [h] "v"(h), [x] "v"(x));
+        asm("vfmadd231ps %t[x], %t[h], %t[y]" : [y] "+x"(y) : [h] "x"(h), [x] "x"(x));
+    }
+};
+
+struct FusedAvx512 : FusedScalar
+{
+    using FusedScalar::operator();
+
+    TARN_ALWAYS_INLINE void operator() (SixteenFloats& y, const SixteenFloats& h,
+                                        const SixteenFloats& x) const
+    {
+        asm("vfmadd231ps %g[x], %g[h], %g[y]" : [y] "+v"(y) : [h] "v"(h), [x] "v"(x));
     }
 };
 
 #pragma GCC diagnostic pop
 #endif
+
+template <int phases> constexpr const SingleTaps<phases>& singleTaps()
+{
+    if constexpr (phases == 4)
+        return fourPhaseTaps;
+    else
+        return twoPhaseTaps;
+}
 
 template <int taps, int phases>
 __attribute__ ((target ("avx2,fma"))) float interpolateAvx2 (const float* in, float* samples, int numSamples,
@@ -269,24 +315,24 @@ __attribute__ ((target ("avx2,fma"))) float interpolateAvx2 (const float* in, fl
                                                              int count)
 {
     if constexpr (phases > 0)
-        return interpolateChannel<taps, phases, 8, FourDoubles> (in, samples, numSamples, delayLine, rows,
-                                                                 count, FusedAvx2{});
+        return interpolateChannel<taps, phases, 16, EightFloats, float> (
+            in, samples, numSamples, delayLine, singleTaps<phases>().rows, count, FusedAvx2{});
     else
-        return interpolateChannel<taps, phases, 8, FourDoubles> (in, samples, numSamples, delayLine, rows,
-                                                                 count, MultiplyThenAdd{});
+        return interpolateChannel<taps, phases, 8, FourDoubles, double> (in, samples, numSamples, delayLine,
+                                                                         rows, count, MultiplyThenAdd{});
 }
 
 template <int taps, int phases>
-__attribute__ ((target ("avx512f"))) float interpolateAvx512 (const float* in, float* samples, int numSamples,
-                                                              DelayLine& delayLine, const FilterRows& rows,
-                                                              int count)
+__attribute__ ((target ("avx512f,avx2,fma"))) float interpolateAvx512 (const float* in, float* samples,
+                                                                       int numSamples, DelayLine& delayLine,
+                                                                       const FilterRows& rows, int count)
 {
     if constexpr (phases > 0)
-        return interpolateChannel<taps, phases, 32, EightDoubles> (in, samples, numSamples, delayLine, rows,
-                                                                   count, FusedAvx512{});
+        return interpolateChannel<taps, phases, 32, SixteenFloats, float> (
+            in, samples, numSamples, delayLine, singleTaps<phases>().rows, count, FusedAvx512{});
     else
-        return interpolateChannel<taps, phases, 32, EightDoubles> (in, samples, numSamples, delayLine, rows,
-                                                                   count, MultiplyThenAdd{});
+        return interpolateChannel<taps, phases, 32, EightDoubles, double> (in, samples, numSamples, delayLine,
+                                                                           rows, count, MultiplyThenAdd{});
 }
 #endif
 

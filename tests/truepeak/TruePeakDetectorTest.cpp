@@ -303,7 +303,8 @@ TEST (TruePeakDetector, HistoryRunsOnAcrossBlocks)
 TEST (TruePeakDetector, EverySampleIsTheLargestPhaseMagnitude)
 {
     // Against the plain definition: shift each sample into a line, newest first, and take the
-    // largest |sum of taps x line| over the phases in use.
+    // largest |sum of taps x line| over the phases in use. The 48-tap filter may run in single
+    // precision (twelve roundings of a sum below 1.5), the designed ones run in double.
     for (const double rate : {48000.0, 96000.0, 32000.0, 192000.0})
     {
         SCOPED_TRACE (rate);
@@ -329,7 +330,10 @@ TEST (TruePeakDetector, EverySampleIsTheLargestPhaseMagnitude)
                     y += detector.coefficients[k][n] * line[n];
                 largest = std::max (largest, std::abs (y));
             }
-            ASSERT_EQ (detector.buffer.getSample (4, (int)j), (float)largest) << "sample " << j;
+            if (detector.mode == 1 || detector.mode == 2)
+                ASSERT_NEAR (detector.buffer.getSample (4, (int)j), largest, 2.0e-6) << "sample " << j;
+            else
+                ASSERT_EQ (detector.buffer.getSample (4, (int)j), (float)largest) << "sample " << j;
         }
 
         for (int n = 0; n < TruePeakDetector::maxTaps; ++n)

@@ -82,7 +82,12 @@ std::unique_ptr<juce::AudioFormatReader> openInput (const Input& input, const Me
             // A manager per call: the measuring threads share none of a reader's state.
             juce::AudioFormatManager formats;
             formats.registerBasicFormats();
-            if (std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
+            // JUCE's readers fetch a few kilobytes a call: buffered, a 5.1 file costs a thousand
+            // reads instead of a hundred thousand, a fifth of the measurement's time.
+            auto stream =
+                std::make_unique<juce::BufferedInputStream> (new juce::FileInputStream (file), 1 << 20, true);
+            if (std::unique_ptr<juce::AudioFormatReader> reader (
+                    formats.createReaderFor (std::move (stream)));
                 reader != nullptr)
                 return reader;
         }
