@@ -315,14 +315,105 @@ template <typename L> struct FusedStageLanes
     TARN_FUSED_INLINE V process (V x) noexcept
     {
         const V forward = L::fma (b2, x2, L::fma (b1, x1, L::mul (b0, x)));
-        const V y = L::fma (na1, y1, L::fma (na2, y2, forward));
         x2 = x1;
         x1 = x;
+        return feedback (forward);
+    }
+
+    // The recursion alone, given b0 x + b1 x1 + b2 x2 worked out elsewhere.
+    TARN_FUSED_INLINE V feedback (V forward) noexcept
+    {
+        const V y = L::fma (na1, y1, L::fma (na2, y2, forward));
         y2 = y1;
         y1 = y;
         return y;
     }
 };
+
+// The first stage's forward terms b0 x + b1 x1 + b2 x2 of one channel, for m samples of a
+// line that starts with x2 and x1: eight samples a vector, in the order process() forms them.
+TARN_FUSED_INLINE void forwardTerms (const OSKALoudnessModule::FusedStage& stage, const float* line, int m,
+                                     float* forward) noexcept
+{
+    const __m256 b0 = _mm256_set1_ps (stage.b0), b1 = _mm256_set1_ps (stage.b1),
+                 b2 = _mm256_set1_ps (stage.b2);
+    int i = 0;
+
+    for (; i + 8 <= m; i += 8)
+    {
+        const __m256 x = _mm256_loadu_ps (line + i + 2);
+        const __m256 f =
+            _mm256_fmadd_ps (b2, _mm256_loadu_ps (line + i),
+                             _mm256_fmadd_ps (b1, _mm256_loadu_ps (line + i + 1), _mm256_mul_ps (b0, x)));
+        _mm256_storeu_ps (forward + i, f);
+    }
+
+    for (; i < m; ++i)
+    {
+        const __m128 f =
+            _mm_fmadd_ss (_mm_set_ss (stage.b2), _mm_set_ss (line[i]),
+                          _mm_fmadd_ss (_mm_set_ss (stage.b1), _mm_set_ss (line[i + 1]),
+                                        _mm_mul_ss (_mm_set_ss (stage.b0), _mm_set_ss (line[i + 2]))));
+        forward[i] = _mm_cvtss_f32 (f);
+    }
+}
+
+// One or two channels: a lane each would leave the vector almost idle and the processor
+// waiting on the recursions. The first stage's forward terms, which wait on no output, are
+// worked out ahead a stretch at a time, eight samples a vector; the loop then does only the
+// recursions and the second stage. The same operations as kWeightFused in the same order, so
+// the same samples.
+template <int channels>
+__attribute__ ((target ("avx2,fma"))) void
+kWeightFusedNarrow (const float* const* sources, float* const* samples, int numSamples,
+                    OSKALoudnessModule::FusedStage* pre, OSKALoudnessModule::FusedStage* rlb) noexcept
+{
+    using L = NarrowLanes;
+    constexpr int stretch = 64;
+    FusedStageLanes<L> p, r;
+    p.load (pre, channels);
+    r.load (rlb, channels);
+
+    alignas (32) float line[channels][stretch + 2];
+    alignas (32) float forward[channels][stretch];
+    const float* terms[2] = {forward[0], forward[channels - 1]};
+
+    for (int c = 0; c < channels; ++c)
+    {
+        line[c][0] = pre[c].x2;
+        line[c][1] = pre[c].x1;
+    }
+
+    for (int start = 0; start < numSamples; start += stretch)
+    {
+        const int m = juce::jmin (stretch, numSamples - start);
+
+        for (int c = 0; c < channels; ++c)
+        {
+            std::copy (sources[c] + start, sources[c] + start + m, line[c] + 2);
+            forwardTerms (pre[c], line[c], m, forward[c]);
+            line[c][0] = line[c][m];
+            line[c][1] = line[c][m + 1];
+        }
+
+        float* const out[2] = {samples[0] + start, samples[channels - 1] + start};
+
+        for (int i = 0; i < m; ++i)
+            L::scatter<channels> (out, i, r.process (p.feedback (L::gather<channels> (terms, i))));
+    }
+
+    alignas (16) float x1[L::width] = {}, x2[L::width] = {};
+    for (int c = 0; c < channels; ++c)
+    {
+        x2[c] = line[c][0];
+        x1[c] = line[c][1];
+    }
+    p.x1 = L::fromArray (x1);
+    p.x2 = L::fromArray (x2);
+
+    p.store (pre, channels);
+    r.store (rlb, channels);
+}
 
 // Reads from sources, writes to samples (which may be the same).
 template <typename L, int channels>
@@ -371,7 +462,7 @@ void kWeightFusedFor (const float* const* sources, float* const* samples, int nu
 {
 #if TARN_K_WEIGHTING_AVX
     if constexpr (channels <= 2)
-        kWeightFused<NarrowLanes, channels> (sources, samples, numSamples, pre, rlb);
+        kWeightFusedNarrow<channels> (sources, samples, numSamples, pre, rlb);
     else
         kWeightFused<WideLanes, channels> (sources, samples, numSamples, pre, rlb);
 #else

@@ -1,5 +1,7 @@
 #include "engine/OverlapFifo.h"
 
+#include "engine/SimdLevel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <new>
@@ -101,7 +103,10 @@ void OverlapFifo::write (const juce::AudioSampleBuffer& source) noexcept
     fifo.finishedWrite (size1 + size2);
 }
 
-double OverlapFifo::sumOfSquares (const float* samples, int n) noexcept
+namespace
+{
+template <typename = void>
+inline __attribute__ ((always_inline)) double sumOfSquaresLoop (const float* samples, int n) noexcept
 {
     // Eight independent partial sums keep the additions from waiting on one another and
     // let the compiler use vector registers; the order differs from a single running sum
@@ -124,6 +129,30 @@ double OverlapFifo::sumOfSquares (const float* samples, int n) noexcept
 
     return ((partial[0] + partial[1]) + (partial[2] + partial[3])) +
            ((partial[4] + partial[5]) + (partial[6] + partial[7]));
+}
+
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#define TARN_FIFO_AVX2 1
+// The same sums, four partial sums a vector where the processor has AVX2 (a square is formed
+// in single precision before it is widened, so no multiply and add are ever fused).
+__attribute__ ((target ("avx2"))) double sumOfSquaresAvx2 (const float* samples, int n) noexcept
+{
+    return sumOfSquaresLoop (samples, n);
+}
+
+const bool fifoAvx2 = simdLevel() >= SimdLevel::avx2;
+#else
+#define TARN_FIFO_AVX2 0
+#endif
+} // namespace
+
+double OverlapFifo::sumOfSquares (const float* samples, int n) noexcept
+{
+#if TARN_FIFO_AVX2
+    if (fifoAvx2)
+        return sumOfSquaresAvx2 (samples, n);
+#endif
+    return sumOfSquaresLoop (samples, n);
 }
 
 double OverlapFifo::sumOfSquaresQueued (int channel, int start, int n) const noexcept

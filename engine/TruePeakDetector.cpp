@@ -511,10 +511,13 @@ void TruePeakDetector::setActiveChannelMask (juce::uint32 mask) noexcept
 void TruePeakDetector::prepare (int maximumBlockSize)
 {
     buffer.setSize (numChannels, juce::jmax (0, maximumBlockSize), false, true, true);
+    silentChannels = 0;
 }
 
 void TruePeakDetector::process (int numSamples)
 {
+    // The caller wrote the samples into `buffer`, the inactive channels' too.
+    silentChannels = 0;
     process (buffer.getArrayOfReadPointers(), numSamples);
 }
 
@@ -532,8 +535,16 @@ void TruePeakDetector::process (const float* const* sources, int numSamples)
             auto* samples = buffer.getWritePointer (c);
             const float* in = sources[c];
 
+            if ((activeMask & (1u << c)) != 0)
+                silentChannels &= ~(1u << c);
+
             if ((activeMask & (1u << c)) == 0)
-                juce::FloatVectorOperations::clear (samples, n);
+            {
+                // Cleared once while the channel stays inactive.
+                if ((silentChannels & (1u << c)) == 0)
+                    juce::FloatVectorOperations::clear (samples, buffer.getNumSamples());
+                silentChannels |= 1u << c;
+            }
             else if (mode == 1)
                 peak = interpolate<tapsPerPhase, 4> (in, samples, n, delayLines[c], coefficients, 4);
             else if (mode == 2)

@@ -77,5 +77,8 @@ public:
 private:
     void designFilter (int factor);
 
+    // Inactive channels whose magnitudes in `buffer` are already all zero. Audio thread.
+    juce::uint32 silentChannels = 0;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TruePeakDetector)
 };

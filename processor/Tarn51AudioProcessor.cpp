@@ -5,6 +5,8 @@
 #include "processor/RefreshTimerControl.h"
 #include "processor/StateBlock.h"
 
+#include "engine/SimdLevel.h"
+
 #include <cmath>
 #include <limits>
 
@@ -36,7 +38,9 @@ float roundToTenth (float x)
 // K-weighting filters for good, and finite samples near the float limit overflow the filters,
 // the mean squares and the true-peak sums to infinity and then NaN. Only the measured copy is
 // limited; the host's audio passes unchanged.
-void copyFinite (const float* source, float* destination, int numSamples)
+template <typename = void>
+inline __attribute__ ((always_inline)) void copyFiniteLoop (const float* source, float* destination,
+                                                            int numSamples)
 {
     constexpr float limit = 1.0e6f;
     constexpr float largest = std::numeric_limits<float>::max();
@@ -48,6 +52,25 @@ void copyFinite (const float* source, float* destination, int numSamples)
         const float limited = x < -limit ? -limit : (limit < x ? limit : x);
         destination[i] = (x >= -largest && x <= largest) ? limited : 0.0f;
     }
+}
+
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+// Eight samples a step where the processor has AVX2: a sample's copy is the same either way.
+__attribute__ ((target ("avx2"))) void copyFiniteAvx2 (const float* source, float* destination,
+                                                       int numSamples)
+{
+    copyFiniteLoop (source, destination, numSamples);
+}
+#endif
+
+void copyFinite (const float* source, float* destination, int numSamples)
+{
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+    static const bool wide = simdLevel() >= SimdLevel::avx2;
+    if (wide)
+        return copyFiniteAvx2 (source, destination, numSamples);
+#endif
+    copyFiniteLoop (source, destination, numSamples);
 }
 
 int freeRoom (const OverlapFifo& fifo)
