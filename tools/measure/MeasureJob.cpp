@@ -1,6 +1,7 @@
 #include "MeasureJob.h"
 
 #include "FFmpegAudioReader.h"
+#include "PcmWavReader.h"
 #include "InputLayout.h"
 #include "ReferenceProgramme.h"
 #include "TimelineCsv.h"
@@ -89,7 +90,7 @@ std::unique_ptr<juce::AudioFormatReader> openInput (const Input& input, const Me
             if (std::unique_ptr<juce::AudioFormatReader> reader (
                     formats.createReaderFor (std::move (stream)));
                 reader != nullptr)
-                return reader;
+                return PcmWavReader::fasterReader (std::move (reader), file);
         }
     }
 
