@@ -31,6 +31,28 @@ template <int bytes> inline float integerSample (const unsigned char* p) noexcep
     return static_cast<float> ((std::int32_t)word) * scale;
 }
 
+// Every channels-th float from source; a loop per common channel count, whose stride the
+// compiler then knows.
+template <int channels> void deinterleaveEvery (const float* source, float* destination, int numFrames)
+{
+    for (int i = 0; i < numFrames; ++i)
+        destination[i] = source[i * channels];
+}
+
+void deinterleave (const float* source, int channels, float* destination, int numFrames)
+{
+    switch (channels)
+    {
+    case 2:
+        return deinterleaveEvery<2> (source, destination, numFrames);
+    case 6:
+        return deinterleaveEvery<6> (source, destination, numFrames);
+    default:
+        for (int i = 0; i < numFrames; ++i)
+            destination[i] = source[(size_t)i * (size_t)channels];
+    }
+}
+
 template <int bytes>
 void convertIntegers (const char* frames, int channels, float* const* destinations, int numDestinations,
                       int numFrames)
@@ -44,8 +66,8 @@ void convertIntegers (const char* frames, int channels, float* const* destinatio
 }
 } // namespace
 
-std::unique_ptr<juce::AudioFormatReader> PcmWavReader::fasterReader (std::unique_ptr<juce::AudioFormatReader> parsed,
-                                                                     const juce::File& file)
+std::unique_ptr<juce::AudioFormatReader>
+PcmWavReader::fasterReader (std::unique_ptr<juce::AudioFormatReader> parsed, const juce::File& file)
 {
     if (parsed == nullptr || parsed->getFormatName() != juce::WavAudioFormat().getFormatName())
         return parsed;
@@ -60,7 +82,8 @@ std::unique_ptr<juce::AudioFormatReader> PcmWavReader::fasterReader (std::unique
 
     // Both parses must describe the same samples; anything else stays with JUCE's reader.
     if (mapped == nullptr || stream->failedToOpen() || mapped->numChannels != parsed->numChannels ||
-        mapped->lengthInSamples != parsed->lengthInSamples || mapped->bitsPerSample != parsed->bitsPerSample ||
+        mapped->lengthInSamples != parsed->lengthInSamples ||
+        mapped->bitsPerSample != parsed->bitsPerSample ||
         DataStart::frameBytesOf (*mapped) != (int)parsed->numChannels * bits / 8)
         return parsed;
 
@@ -71,10 +94,11 @@ std::unique_ptr<juce::AudioFormatReader> PcmWavReader::fasterReader (std::unique
 }
 
 PcmWavReader::PcmWavReader (std::unique_ptr<juce::AudioFormatReader> parsedReader,
-                            std::unique_ptr<juce::FileInputStream> dataFile, juce::int64 start, int frameBytes)
+                            std::unique_ptr<juce::FileInputStream> dataFile, juce::int64 start,
+                            int frameBytes)
     : juce::AudioFormatReader (nullptr, parsedReader->getFormatName()), parsed (std::move (parsedReader)),
-      file (std::move (dataFile)), dataStart (start), bytesPerFrame (frameBytes), sampleBits ((int)parsed->bitsPerSample),
-      floatSamples (parsed->usesFloatingPointData)
+      file (std::move (dataFile)), dataStart (start), bytesPerFrame (frameBytes),
+      sampleBits ((int)parsed->bitsPerSample), floatSamples (parsed->usesFloatingPointData)
 {
     sampleRate = parsed->sampleRate;
     bitsPerSample = parsed->bitsPerSample;
@@ -90,8 +114,8 @@ PcmWavReader::PcmWavReader (std::unique_ptr<juce::AudioFormatReader> parsedReade
 bool PcmWavReader::readSamples (int* const* destSamples, int numDestChannels, int startOffsetInDestBuffer,
                                 juce::int64 startSampleInFile, int numSamples)
 {
-    clearSamplesBeyondAvailableLength (destSamples, numDestChannels, startOffsetInDestBuffer, startSampleInFile,
-                                       numSamples, lengthInSamples);
+    clearSamplesBeyondAvailableLength (destSamples, numDestChannels, startOffsetInDestBuffer,
+                                       startSampleInFile, numSamples, lengthInSamples);
 
     if (numSamples <= 0)
         return true;
@@ -130,7 +154,8 @@ bool PcmWavReader::readSamples (int* const* destSamples, int numDestChannels, in
     return true;
 }
 
-void PcmWavReader::convert (const char* data, float* const* destinations, int numDestinations, int numFrames) const
+void PcmWavReader::convert (const char* data, float* const* destinations, int numDestinations,
+                            int numFrames) const
 {
     const int channels = (int)numChannels;
 
@@ -146,9 +171,7 @@ void PcmWavReader::convert (const char* data, float* const* destinations, int nu
             if (channels == 1)
                 std::memcpy (d, data, (size_t)numFrames * sizeof (float));
             else
-                for (int i = 0; i < numFrames; ++i)
-                    std::memcpy (d + i, data + ((size_t)i * (size_t)channels + (size_t)c) * sizeof (float),
-                                 sizeof (float));
+                deinterleave (reinterpret_cast<const float*> (data) + c, channels, d, numFrames);
         }
         return;
     }

@@ -14,8 +14,8 @@ class PcmWavReader : public juce::AudioFormatReader
 public:
     // A reader of `file` in place of `parsed`, JUCE's reader of it; `parsed` is returned as
     // it is for any other file.
-    static std::unique_ptr<juce::AudioFormatReader> fasterReader (std::unique_ptr<juce::AudioFormatReader> parsed,
-                                                                  const juce::File& file);
+    static std::unique_ptr<juce::AudioFormatReader>
+    fasterReader (std::unique_ptr<juce::AudioFormatReader> parsed, const juce::File& file);
 
     bool readSamples (int* const* destSamples, int numDestChannels, int startOffsetInDestBuffer,
                       juce::int64 startSampleInFile, int numSamples) override;
@@ -23,8 +23,8 @@ public:
     juce::AudioChannelSet getChannelLayout() override { return parsed->getChannelLayout(); }
 
 private:
-    PcmWavReader (std::unique_ptr<juce::AudioFormatReader> parsed, std::unique_ptr<juce::FileInputStream> file,
-                  juce::int64 dataStart, int bytesPerFrame);
+    PcmWavReader (std::unique_ptr<juce::AudioFormatReader> parsed,
+                  std::unique_ptr<juce::FileInputStream> file, juce::int64 dataStart, int bytesPerFrame);
 
     void convert (const char* frames, float* const* destinations, int numDestinations, int numFrames) const;
 
