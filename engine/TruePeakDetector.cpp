@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 namespace
 {
@@ -37,6 +38,32 @@ template <int phases> struct SingleTaps
 
 constexpr SingleTaps<4> fourPhaseTaps;
 constexpr SingleTaps<2> twoPhaseTaps;
+
+// Phase 3 is phase 0 reversed and phase 2 phase 1 reversed, so each pair is worked out from
+// half the products: with u = x[n - j] + x[n - 11 + j] and v = x[n - j] - x[n - 11 + j]
+// (j = 0..5), the sum of the pair's outputs is sum (h[j] + h[11 - j]) u and their difference
+// sum (h[j] - h[11 - j]) v, and the larger magnitude of the two is (|sum| + |difference|) / 2.
+// Both taps of a pair have 14 significant bits, so their sum and difference are exact floats.
+struct PairedTaps
+{
+    static constexpr int half = TruePeakDetector::tapsPerPhase / 2;
+    float sum[2][half];
+    float difference[2][half];
+
+    constexpr PairedTaps() : sum(), difference()
+    {
+        for (int p = 0; p < 2; ++p)
+            for (int j = 0; j < half; ++j)
+            {
+                const double a = interpolationTaps[p][j];
+                const double b = interpolationTaps[p][TruePeakDetector::tapsPerPhase - 1 - j];
+                sum[p][j] = static_cast<float> (a + b);
+                difference[p][j] = static_cast<float> (a - b);
+            }
+    }
+};
+
+constexpr PairedTaps pairedTaps;
 
 using DelayLine = double[TruePeakDetector::maxTaps];
 using FilterRows = double[TruePeakDetector::maxPhases][TruePeakDetector::maxTaps];
@@ -176,15 +203,77 @@ typedef double FourDoubles;
 typedef double EightDoubles;
 #endif
 
+// x = |x| by clearing the sign bits: one instruction, where a comparison would take three.
+template <typename V> TARN_ALWAYS_INLINE void clearSign (V& x)
+{
+    if constexpr (std::is_same_v<V, float>)
+        x = std::fabs (x);
+    else
+    {
+        typedef std::int32_t Bits __attribute__ ((vector_size (sizeof (V))));
+        Bits bits;
+        std::memcpy (&bits, &x, sizeof (V));
+        bits &= 0x7fffffff;
+        std::memcpy (&x, &bits, sizeof (V));
+    }
+}
+
+// The largest magnitude of the four phases of the 48-tap filter at each of the samples in V
+// (one float, or a vector of them), newest the latest of the first, into out: the pairs of
+// phases above, in single precision, the sums in tap order. No vector crosses the call.
+template <typename V, typename MultiplyAdd>
+TARN_ALWAYS_INLINE void largestPairedMagnitude (const float* newest, float* out, MultiplyAdd multiplyAdd)
+{
+    constexpr int half = PairedTaps::half;
+    V u[half], v[half];
+
+    for (int j = 0; j < half; ++j)
+    {
+        V a, b;
+        std::memcpy (&a, newest - j, sizeof (V));
+        std::memcpy (&b, newest - (2 * half - 1) + j, sizeof (V));
+        u[j] = a + b;
+        v[j] = a - b;
+    }
+
+    V largest{};
+
+    for (int p = 0; p < 2; ++p)
+    {
+        V sum = (V{} + pairedTaps.sum[p][0]) * u[0];
+        V difference = (V{} + pairedTaps.difference[p][0]) * v[0];
+
+        for (int j = 1; j < half; ++j)
+        {
+            multiplyAdd (sum, V{} + pairedTaps.sum[p][j], u[j]);
+            multiplyAdd (difference, V{} + pairedTaps.difference[p][j], v[j]);
+        }
+
+        clearSign (sum);
+        clearSign (difference);
+
+        // Written so that a NaN never becomes the magnitude.
+        const V m = sum + difference;
+        largest = m > largest ? m : largest;
+    }
+
+    const V magnitude = largest * 0.5f;
+    std::memcpy (out, &magnitude, sizeof (V));
+}
+
 // Runs one channel through the filter, writing for each sample the largest interpolated
 // magnitude (in may be out), and returns the largest of those.
 // Samples and sums in T (double, or float where every kernel fuses the same way); the line's
 // samples come from floats, so either holds them exactly.
-template <int taps, int phases, int lanes, typename V, typename T, typename Rows, typename MultiplyAdd>
+// With `paired` (the 48-tap filter's four phases in single precision), largestPairedMagnitude.
+template <int taps, int phases, int lanes, typename V, typename T, bool paired = false, typename Rows,
+          typename MultiplyAdd>
 TARN_ALWAYS_INLINE float interpolateChannel (const float* in, float* samples, int numSamples,
                                              DelayLine& delayLine, const Rows& rows, int count,
                                              MultiplyAdd multiplyAdd)
 {
+    static_assert (!paired || (std::is_same_v<T, float> && taps == 12 && phases == 4));
+
     T line[history + chunk];
 
     for (int n = 0; n < history; ++n)
@@ -205,13 +294,26 @@ TARN_ALWAYS_INLINE float interpolateChannel (const float* in, float* samples, in
 
         int i = 0;
 
-        for (; i + lanes <= m; i += lanes)
-            largestMagnitudes<taps, phases, lanes, V, T> (line + history + i, rows, count, out + i,
-                                                          multiplyAdd);
+        if constexpr (paired)
+        {
+            constexpr int width = (int)(sizeof (V) / sizeof (float));
 
-        for (; i < m; ++i)
-            out[i] = static_cast<float> (
-                largestMagnitude<taps, phases> (line + history + i, rows, count, multiplyAdd));
+            for (; i + width <= m; i += width)
+                largestPairedMagnitude<V> (line + history + i, out + i, multiplyAdd);
+
+            for (; i < m; ++i)
+                largestPairedMagnitude<float> (line + history + i, out + i, multiplyAdd);
+        }
+        else
+        {
+            for (; i + lanes <= m; i += lanes)
+                largestMagnitudes<taps, phases, lanes, V, T> (line + history + i, rows, count, out + i,
+                                                              multiplyAdd);
+
+            for (; i < m; ++i)
+                out[i] = static_cast<float> (
+                    largestMagnitude<taps, phases> (line + history + i, rows, count, multiplyAdd));
+        }
 
         for (i = 0; i < m; ++i)
         {
@@ -314,7 +416,10 @@ __attribute__ ((target ("avx2,fma"))) float interpolateAvx2 (const float* in, fl
                                                              DelayLine& delayLine, const FilterRows& rows,
                                                              int count)
 {
-    if constexpr (phases > 0)
+    if constexpr (phases == 4)
+        return interpolateChannel<taps, phases, 8, EightFloats, float, true> (
+            in, samples, numSamples, delayLine, singleTaps<phases>().rows, count, FusedAvx2{});
+    else if constexpr (phases > 0)
         return interpolateChannel<taps, phases, 16, EightFloats, float> (
             in, samples, numSamples, delayLine, singleTaps<phases>().rows, count, FusedAvx2{});
     else
@@ -327,7 +432,10 @@ __attribute__ ((target ("avx512f,avx2,fma"))) float interpolateAvx512 (const flo
                                                                        int numSamples, DelayLine& delayLine,
                                                                        const FilterRows& rows, int count)
 {
-    if constexpr (phases > 0)
+    if constexpr (phases == 4)
+        return interpolateChannel<taps, phases, 16, SixteenFloats, float, true> (
+            in, samples, numSamples, delayLine, singleTaps<phases>().rows, count, FusedAvx512{});
+    else if constexpr (phases > 0)
         return interpolateChannel<taps, phases, 32, SixteenFloats, float> (
             in, samples, numSamples, delayLine, singleTaps<phases>().rows, count, FusedAvx512{});
     else
