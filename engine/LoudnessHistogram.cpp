@@ -46,15 +46,24 @@ void LoudnessHistogram::add (float x) noexcept
     if (std::isnan (x) || x < floorLevel)
         return;
 
-    auto& count = counts[binOf (x)];
+    const int bin = binOf (x);
+    auto& count = counts[bin];
     count.store (count.load (relaxed) + 1.0f, relaxed);
+
+    if (bin < lowestUsed.load (relaxed))
+        lowestUsed.store (bin, relaxed);
+
+    if (bin > highestUsed.load (relaxed))
+        highestUsed.store (bin, relaxed);
 }
 
 LoudnessHistogram::PowerSum LoudnessHistogram::powerSum (int fromBin) const noexcept
 {
     PowerSum result;
 
-    for (int i = juce::jmax (0, fromBin); i < numBins; ++i)
+    const int end = juce::jmin (numBins, highestUsed.load (relaxed) + 1);
+
+    for (int i = juce::jmax (0, fromBin, lowestUsed.load (relaxed)); i < end; ++i)
     {
         const float count = counts[i].load (relaxed);
 
@@ -102,8 +111,10 @@ LoudnessHistogram::Range LoudnessHistogram::computeRange() const noexcept
     float power = 0.0f;
     int lowest = numBins - 1;
     int highest = 0;
+    const int end = juce::jmin (numBins, highestUsed.load (relaxed) + 1);
+    const int start = juce::jmax (firstBin, lowestUsed.load (relaxed));
 
-    for (int i = firstBin; i < numBins; ++i)
+    for (int i = start; i < end; ++i)
     {
         const float count = counts[i].load (relaxed);
 
@@ -128,7 +139,7 @@ LoudnessHistogram::Range LoudnessHistogram::computeRange() const noexcept
         lowest = numBins - 1;
         highest = 0;
 
-        for (int i = from; i < numBins; ++i)
+        for (int i = juce::jmax (from, start); i < end; ++i)
         {
             const float count = counts[i].load (relaxed);
 
@@ -187,7 +198,10 @@ int LoudnessHistogram::countAtOrAbove (float threshold) const noexcept
 
     std::int64_t total = 0;
 
-    for (int i = binOf (juce::jlimit (floorLevel, 0.0f, threshold)); i < numBins; ++i)
+    const int end = juce::jmin (numBins, highestUsed.load (relaxed) + 1);
+
+    for (int i = juce::jmax (binOf (juce::jlimit (floorLevel, 0.0f, threshold)), lowestUsed.load (relaxed));
+         i < end; ++i)
         total += static_cast<std::int64_t> (counts[i].load (relaxed));
 
     return static_cast<int> (juce::jmin (total, static_cast<std::int64_t> (std::numeric_limits<int>::max())));
@@ -211,4 +225,7 @@ void LoudnessHistogram::clear() noexcept
 {
     for (auto& count : counts)
         count.store (0.0f, relaxed);
+
+    lowestUsed.store (numBins, relaxed);
+    highestUsed.store (-1, relaxed);
 }

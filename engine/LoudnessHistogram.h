@@ -79,6 +79,12 @@ public:
     std::atomic<bool> gated{true};
 
 private:
+    // The lowest and highest bins counted in since the last clear (numBins and -1 while none):
+    // the passes over the bins skip the empty ends, where a programme never goes. Relaxed,
+    // like the counts.
+    std::atomic<int> lowestUsed{numBins};
+    std::atomic<int> highestUsed{-1};
+
     // 10^(level / 10) of each bin, formed once in double precision.
     double binPowers[numBins];
 
