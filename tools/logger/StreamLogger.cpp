@@ -108,6 +108,7 @@ int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop)
     bool sessionStarted = false;
     std::vector<float> samples;
     std::vector<float*> channels;
+    std::int64_t fileEndMs = startedMs;
 
     while (!stop.load())
     {
@@ -195,6 +196,7 @@ int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop)
                 break;
         }
 
+        fileEndMs = anchor + (std::int64_t) ((double)meter.samplesMeasured() * 1000.0 / rate);
         if (stop.load() || isFile)
             break;
 
