@@ -208,8 +208,10 @@ int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop)
         backoffMs = juce::jmin (30000, backoffMs * 2);
     }
 
-    writer.addEvent (
-        {juce::Time::currentTimeMillis(), "stop", stop.load() ? "stopped by a signal" : "input ended"});
+    // A file's steps are stamped with its own positions, so its stop lies at its end, within
+    // the range a report over the file covers.
+    const auto stoppedMs = isFile && !stop.load() ? fileEndMs : juce::Time::currentTimeMillis();
+    writer.addEvent ({stoppedMs, "stop", stop.load() ? "stopped by a signal" : "input ended"});
     writer.stop();
 
     if (writer.isFailing())
