@@ -41,6 +41,7 @@ struct Programme
 {
     const char* name;
     TestAudioFiles::Spec spec;
+    const char* standard; // sets the hit thresholds
 };
 
 class ReportMatchesMeasure : public testing::TestWithParam<Programme>
@@ -55,22 +56,30 @@ TEST_P (ReportMatchesMeasure, WithinATenth)
     ASSERT_TRUE (TestAudioFiles::write (audio, GetParam().spec));
     const auto db = folder["log.sqlite"].getFullPathName();
 
+    const auto standard = GetParam().standard;
     ASSERT_EQ (
         logger ({"--file", audio.getFullPathName(), "--db", db, "--start", "2026-03-10T20:00:00Z"}).status,
         0);
-    const auto report = logger (
-        {"report", "--db", db, "--from", "2026-03-10T20:00:00Z", "--to", "2026-03-10T21:00:00Z", "--json"});
+    const auto report = logger ({"report", "--db", db, "--from", "2026-03-10T20:00:00Z", "--to",
+                                 "2026-03-10T21:00:00Z", "--json", "--standard", standard});
     ASSERT_EQ (report.status, 0) << report.out;
-    const auto measured = run (TARN_MEASURE_PATH, {"--json", "-q", audio.getFullPathName()});
+    const auto measured =
+        run (TARN_MEASURE_PATH, {"--json", "-q", "--standard", standard, audio.getFullPathName()});
     ASSERT_EQ (measured.status, 0);
 
     const auto r = juce::JSON::parse (report.out);
     const auto m = juce::JSON::parse (measured.out);
-    for (const auto* key : {"integrated", "loudnessRange", "maxMomentary", "maxShortTerm", "maxTruePeak"})
+    // Hits, thresholds and counts are whole or exact: the tolerance leaves them no room.
+    for (const auto* key :
+         {"integrated", "loudnessRange", "maxMomentary", "maxShortTerm", "maxTruePeak", "momentaryHits",
+          "shortTermHits", "momentaryThreshold", "shortTermThreshold", "channels", "sampleRate"})
     {
         ASSERT_FALSE (r[key].isVoid()) << key;
         EXPECT_NEAR ((double)r[key], (double)m[key], 0.1001) << key;
     }
+    ASSERT_EQ (r["truePeak"].size(), m["truePeak"].size());
+    for (int c = 0; c < m["truePeak"].size(); ++c)
+        EXPECT_NEAR ((double)r["truePeak"][c], (double)m["truePeak"][c], 0.1001) << "channel " << c;
     EXPECT_EQ (r["events"][0]["kind"].toString(), "start");
     EXPECT_EQ (r["events"][r["events"].size() - 1]["kind"].toString(), "stop");
 }
@@ -87,11 +96,11 @@ TestAudioFiles::Spec programme (int channels, double rate, std::vector<TestAudio
 INSTANTIATE_TEST_SUITE_P (
     Logger, ReportMatchesMeasure,
     testing::Values (
-        Programme{"steady", programme (2, 48000.0, {{-20.0f, 12.0}})},
-        // Quiet passages that the relative gate drops, and a loud one the range sees.
-        Programme{"gated", programme (1, 44100.0, {{-18.0f, 10.0}, {-45.0f, 10.0}, {-8.0f, 5.0}})},
-        Programme{"surround", programme (6, 48000.0, {{-30.0f, 6.0}, {-12.0f, 6.0}, {-3.0f, 1.0}})}),
-    [] (const auto& info) { return std::string (info.param.name); });
+        Programme{"steady", programme (2, 48000.0, {{-20.0f, 12.0}}), "ebu"},
+        // Quiet passages that the relative gate drops, and a loud one the range and the hits see.
+        Programme{"gated", programme (1, 44100.0, {{-18.0f, 10.0}, {-45.0f, 10.0}, {-8.0f, 5.0}}), "atsc"},
+        Programme{"surround", programme (6, 48000.0, {{-30.0f, 6.0}, {-12.0f, 6.0}, {-3.0f, 1.0}}), "ebu"}),
+    [] (const auto& p) { return std::string (p.param.name); });
 
 // Bad command lines and bad report ranges are usage errors (2), never a run or a report.
 class UsageErrors : public testing::TestWithParam<std::vector<const char*>>
@@ -201,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P (
                      EventCase{"loud", -20.0f, -21.9f, -10.0f, 20, false, "loud"},
                      EventCase{"atTheEdge", -20.0f, -22.0f, -1.0f, 40, false, nullptr},
                      EventCase{"peakOverOnce", -20.0f, -30.0f, -0.9f, 40, false, "true-peak-over"}),
-    [] (const auto& info) { return std::string (info.param.name); });
+    [] (const auto& p) { return std::string (p.param.name); });
 
 // A database of a newer schema is refused, never written to.
 TEST (LoggerDatabase, RefusesNewerSchema)

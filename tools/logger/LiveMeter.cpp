@@ -29,6 +29,13 @@ juce::Result LiveMeter::prepare (double sampleRate, int numInputChannels, const 
     rate = sampleRate;
     blockSize = options.blockSize;
     blockChannels = layout.blockChannels;
+    // Peaks are kept per meter channel, up to the last one the input feeds: a six-channel input
+    // may be reordered by the processor and feeds them all.
+    peakChannels = 0;
+    for (const int c : blockChannels)
+        peakChannels = juce::jmax (peakChannels, c + 1);
+    if (numInputChannels >= MeterSetup::blockChannels)
+        peakChannels = MeterSetup::blockChannels;
     hop = juce::jmax (1, processor->loudnessModule.momentaryHop);
     anchor = anchorMs;
     position = 0;
@@ -58,15 +65,15 @@ void LiveMeter::process (const float* const* channels, int numChannels, int numS
         playHead->setPosition (position);
         processor->processBlock (audio, midi);
 
-        // The detector left each sample's true-peak magnitude in its buffer, in block channels.
+        // The detector left each sample's true-peak magnitude in its buffer, in meter channels
+        // (after the processor's reordering); channels no input feeds are cleared.
         auto& stepPeaks = peaks[(position / hop) % peakRing];
         if (position % hop == 0)
             std::fill (std::begin (stepPeaks), std::end (stepPeaks), 0.0f);
         const auto& magnitudes = processor->truePeakDetector.buffer;
-        for (int c = 0; c < numInput; ++c)
-            if (const auto source = blockChannels[(size_t)c]; source >= 0)
-                stepPeaks[c] = juce::jmax (stepPeaks[c], juce::FloatVectorOperations::findMaximum (
-                                                             magnitudes.getReadPointer (source), n));
+        for (int c = 0; c < peakChannels; ++c)
+            stepPeaks[c] = juce::jmax (
+                stepPeaks[c], juce::FloatVectorOperations::findMaximum (magnitudes.getReadPointer (c), n));
 
         position += n;
         offset += n;
@@ -88,7 +95,7 @@ void LiveMeter::takeSteps() noexcept
         record.timeMs = anchor + (std::int64_t)std::llround (LoudnessHistory::endOfStep (index) * 1000.0);
         record.momentary = s.momentary;
         record.shortTerm = s.shortTerm;
-        record.numChannels = juce::jmin ((int)blockChannels.size(), StepRecord::maxChannels);
+        record.numChannels = peakChannels;
         const auto& stepPeaks = peaks[index % peakRing];
         for (int c = 0; c < record.numChannels; ++c)
             record.truePeak[c] = stepPeaks[c] > 0.0f ? 20.0f * std::log10 (stepPeaks[c]) : -INFINITY;

@@ -50,6 +50,7 @@ private:
     double rate = 0.0;
     int blockSize = 512;
     int hop = 4800;
+    int peakChannels = 0;
 
     // Per-channel peaks (linear) of the last steps, by step index; the history's steps lag
     // the audio by up to a window.

@@ -291,6 +291,24 @@ std::vector<LogEvent> LogDatabase::readEvents (std::int64_t fromMs, std::int64_t
     return events;
 }
 
+void LogDatabase::inputOf (std::int64_t fromMs, std::int64_t toMs, int& channels, double& sampleRate)
+{
+    channels = 0;
+    sampleRate = 0.0;
+    Statement query (db, "SELECT MAX(channels), MAX(sample_rate) FROM sessions WHERE"
+                         " (started_ms > ?1 AND started_ms <= ?2) OR id = (SELECT id FROM sessions"
+                         " WHERE started_ms <= ?1 ORDER BY started_ms DESC, id DESC LIMIT 1)");
+    if (query.statement == nullptr)
+        return;
+    sqlite3_bind_int64 (query.statement, 1, fromMs);
+    sqlite3_bind_int64 (query.statement, 2, toMs);
+    if (sqlite3_step (query.statement) == SQLITE_ROW)
+    {
+        channels = sqlite3_column_int (query.statement, 0);
+        sampleRate = sqlite3_column_double (query.statement, 1);
+    }
+}
+
 bool LogDatabase::stepTimes (std::int64_t& first, std::int64_t& last)
 {
     Statement query (db, "SELECT MIN(time_ms), MAX(time_ms) FROM steps");

@@ -19,8 +19,9 @@ struct sqlite3_stmt;
 //   events(id INTEGER PRIMARY KEY, time_ms INTEGER, kind TEXT, detail TEXT), index on time_ms
 //
 // time_ms is the end of the step, UTC. Loudness is stored in hundredths of a LU (NULL while no
-// full window lies behind the step); peaks holds one little-endian int16 per input channel, the
-// step's true peak in hundredths of a dB (-32768 for silence). That keeps a step near 30 bytes.
+// full window lies behind the step); peaks holds one little-endian int16 per meter channel
+// (L R C LFE Ls Rs, up to the last one the input feeds), the step's true peak in hundredths of
+// a dB (-32768 for silence and unfed channels). That keeps a step near 30 bytes.
 class LogDatabase
 {
 public:
@@ -52,6 +53,9 @@ public:
     juce::Result readSteps (std::int64_t fromMs, std::int64_t toMs,
                             const std::function<void (const StepRecord&)>& visit);
     std::vector<LogEvent> readEvents (std::int64_t fromMs, std::int64_t toMs);
+    // The input of the sessions that logged into the range: the session running at its start
+    // and those begun within it. The most channels and the highest rate; zero when none.
+    void inputOf (std::int64_t fromMs, std::int64_t toMs, int& channels, double& sampleRate);
     // The first and last step times stored; false when there are none.
     bool stepTimes (std::int64_t& first, std::int64_t& last);
 

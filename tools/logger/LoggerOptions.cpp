@@ -29,7 +29,7 @@ struct Texts
 {
     std::string file, url, alsa, start, keepDays, silence, loud, maxTruePeak,
         standard = "ebu", gating = "on", layout = "auto", block, from, to, target, targetLoudness, tolerance,
-        maxShortTerm, name, db;
+        maxShortTerm, name, db, momentaryThreshold, shortTermThreshold;
     std::vector<std::string> connect;
     bool jack = false, realtime = false, json = false, csv = false, daily = false, help = false;
 };
@@ -56,6 +56,8 @@ void declare (CLI::App& app, Texts& t, bool report)
         app.add_flag ("--json", t.json);
         app.add_flag ("--csv", t.csv);
         app.add_flag ("--daily", t.daily);
+        app.add_option ("--ml-threshold", t.momentaryThreshold);
+        app.add_option ("--st-threshold", t.shortTermThreshold);
         return;
     }
 
@@ -131,6 +133,24 @@ juce::Result interpret (const Texts& t, bool report, LoggerOptions& o)
         o.daily = t.daily;
         if (o.json && o.csv)
             return juce::Result::fail ("--json and --csv exclude each other");
+
+        // The hit thresholds' own range, as tarn51-measure takes them.
+        const struct
+        {
+            const char* option;
+            const std::string& text;
+            std::optional<float>& into;
+        } thresholds[] = {{"--ml-threshold", t.momentaryThreshold, o.meter.momentaryThreshold},
+                          {"--st-threshold", t.shortTermThreshold, o.meter.shortTermThreshold}};
+        for (const auto& threshold : thresholds)
+            if (!threshold.text.empty())
+            {
+                if (const auto checked = checkNumber (threshold.option, threshold.text, -30.0, -10.0, value);
+                    checked.failed())
+                    return checked;
+                threshold.into = (float)value;
+            }
+
         if (t.from.empty())
             return juce::Result::fail ("--from TIME is needed");
         if (!LogTime::parse (t.from, o.fromMs))
@@ -262,6 +282,8 @@ juce::String LoggerOptions::usage (bool report)
                "  --target ebu-r128|ebu-r128-s1|atsc-a85, --target-loudness LUFS, --tolerance LU,\n"
                "  --max-true-peak dBTP, --max-short-term LUFS   judge the range against a target\n"
                "  --standard ebu|atsc|arib, --gating on|off\n"
+               "  --ml-threshold, --st-threshold LUFS   override the standard's momentary and short-term\n"
+               "                      hit thresholds (-30 to -10); hits count the stored steps\n"
                "Exit status: 0 reported (and met the target), 1 error, 2 usage error, 3 failed the target.\n";
 
     return "Usage: tarn51-logger INPUT (--db PATH | --name NAME) [options]\n"

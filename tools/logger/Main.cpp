@@ -5,6 +5,8 @@
 #include "ReportOutput.h"
 #include "StreamLogger.h"
 
+#include "MeterSetup.h"
+
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -38,6 +40,7 @@ int report (const LoggerOptions& o)
     settings.standard = o.meter.standard;
     settings.gating = o.meter.gating;
     settings.target = o.target;
+    MeterSetup::hitThresholds (o.meter, settings.momentaryThreshold, settings.shortTermThreshold);
 
     RangeReport::Result whole;
     if (const auto computed = RangeReport::compute (db, o.fromMs, o.toMs, settings, whole); computed.failed())

@@ -1,5 +1,6 @@
 #include "RangeReport.h"
 
+#include "engine/LoudnessHistogram.h"
 #include "processor/MeterReadings.h"
 
 #include <algorithm>
@@ -25,12 +26,17 @@ float rounded (double value)
 }
 } // namespace
 
-RangeReport::RangeReport (const Settings& s) : settings (s) {}
+// Hits are counted by the meter's 0.1 LU bins, as the meter counts them: a value that rounds
+// to the threshold is a hit.
+RangeReport::RangeReport (const Settings& s)
+    : settings (s), momentaryHitBin (LoudnessHistogram::binOf (s.momentaryThreshold)),
+      shortTermHitBin (LoudnessHistogram::binOf (s.shortTermThreshold))
+{
+}
 
 void RangeReport::add (const StepRecord& step)
 {
     ++result.numSteps;
-    result.numChannels = std::max (result.numChannels, step.numChannels);
 
     if (!std::isnan (step.momentary))
     {
@@ -40,7 +46,7 @@ void RangeReport::add (const StepRecord& step)
             result.maxMomentary = step.momentary;
             result.maxMomentaryTime = step.timeMs;
         }
-        if (step.momentary >= settings.momentaryThreshold)
+        if (LoudnessHistogram::binOf (step.momentary) >= momentaryHitBin)
             ++result.momentaryHits;
     }
 
@@ -52,7 +58,7 @@ void RangeReport::add (const StepRecord& step)
             result.maxShortTerm = step.shortTerm;
             result.maxShortTermTime = step.timeMs;
         }
-        if (step.shortTerm >= settings.shortTermThreshold)
+        if (LoudnessHistogram::binOf (step.shortTerm) >= shortTermHitBin)
             ++result.shortTermHits;
     }
 
@@ -164,5 +170,6 @@ juce::Result RangeReport::compute (LogDatabase& db, std::int64_t fromMs, std::in
         return read;
 
     result = report.finish (fromMs, toMs, db.readEvents (fromMs, toMs));
+    db.inputOf (fromMs, toMs, result.numChannels, result.sampleRate);
     return juce::Result::ok();
 }

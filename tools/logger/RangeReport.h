@@ -27,7 +27,8 @@ public:
     {
         std::int64_t fromMs = 0, toMs = 0;
         std::int64_t numSteps = 0;
-        int numChannels = 0;
+        int numChannels = 0;     // input channels of the sessions in the range (the most)
+        double sampleRate = 0.0; // their rate (the highest)
         double integrated = NAN, loudnessRange = NAN, rangeLow = NAN, rangeHigh = NAN;
         float maxMomentary = NAN, maxShortTerm = NAN, maxTruePeak = -INFINITY;
         std::int64_t maxMomentaryTime = 0, maxShortTermTime = 0, maxTruePeakTime = 0;
@@ -61,4 +62,5 @@ private:
     Settings settings;
     Result result;
     std::vector<float> momentary, shortTerm;
+    int momentaryHitBin, shortTermHitBin;
 };

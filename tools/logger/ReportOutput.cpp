@@ -3,6 +3,7 @@
 #include "LogTime.h"
 
 #include "MeasurementOutput.h"
+#include "processor/MeterReadings.h"
 #include "report/ReadoutText.h"
 
 #include <cmath>
@@ -33,11 +34,19 @@ juce::var ReportOutput::toJson (const RangeReport::Result& r, const RangeReport:
     juce::DynamicObject::Ptr o (new juce::DynamicObject());
     o->setProperty ("from", LogTime::iso (r.fromMs));
     o->setProperty ("to", LogTime::iso (r.toMs));
+    if (r.sampleRate == std::floor (r.sampleRate))
+        o->setProperty ("sampleRate", (juce::int64)r.sampleRate);
+    else
+        o->setProperty ("sampleRate", r.sampleRate);
     o->setProperty ("channels", r.numChannels);
-    o->setProperty ("measuredSeconds", MeasurementOutput::secondsValue ((double)r.numSteps * 0.1));
+    o->setProperty ("durationSeconds",
+                    MeasurementOutput::secondsValue ((double)(r.toMs - r.fromMs) / 1000.0));
+    const auto measured = (double)r.numSteps * 0.1;
+    o->setProperty ("measuredSeconds", MeasurementOutput::secondsValue (measured));
     o->setProperty ("standard", ReadoutText::standardName (s.standard));
     o->setProperty ("integrated", reading (r.integrated));
     o->setProperty ("loudnessRange", reading (r.loudnessRange));
+    o->setProperty ("loudnessRangeStable", measured >= MeterReadings::stableRangeSeconds);
     o->setProperty ("rangeLow", reading (r.rangeLow));
     o->setProperty ("rangeHigh", reading (r.rangeHigh));
     o->setProperty ("maxMomentary", reading (r.maxMomentary));
@@ -47,9 +56,11 @@ juce::var ReportOutput::toJson (const RangeReport::Result& r, const RangeReport:
     o->setProperty ("maxTruePeak", reading (r.maxTruePeak));
     o->setProperty ("maxTruePeakTime", timeOf (r.maxTruePeakTime, r.maxTruePeak));
 
+    // Every meter channel, in L R C LFE Ls Rs order, with the meter's floor for silent and
+    // unfed ones, as tarn51-measure gives them.
     juce::Array<juce::var> peaks;
-    for (int c = 0; c < r.numChannels; ++c)
-        peaks.add (reading (r.channelPeaks[c]));
+    for (const auto peak : r.channelPeaks)
+        peaks.add (reading (std::fmax (peak, -70.0f)));
     o->setProperty ("truePeak", peaks);
 
     o->setProperty ("momentaryHits", r.momentaryHits);

@@ -5,7 +5,8 @@
 
 // One 100 ms step as the logger keeps it: when it ended (UTC, ms since 1970), its momentary and
 // short-term loudness (LUFS; NaN while no full window lies behind the step) and the true peak
-// of each input channel during the step (dBTP; -infinity for silence).
+// of each meter channel (L R C LFE Ls Rs) during the step, up to the last channel the input
+// feeds (dBTP; -infinity for silence and unfed channels).
 struct StepRecord
 {
     static constexpr int maxChannels = 6;

@@ -16,6 +16,15 @@ float MeterSetup::valueOf (Tarn51AudioProcessor& processor, const char* name)
     return processor.parameters.getValue (processor.parameters.indexOf (name));
 }
 
+void MeterSetup::hitThresholds (const MeasureOptions& options, float& momentary, float& shortTerm)
+{
+    ParameterTable table;
+    int program = 0;
+    table.setCurrentProgram (options.standard, program);
+    momentary = options.momentaryThreshold.value_or (table.getValue (table.indexOf ("ML Threshold")));
+    shortTerm = options.shortTermThreshold.value_or (table.getValue (table.indexOf ("STL Threshold")));
+}
+
 juce::Result MeterSetup::prepare (Tarn51AudioProcessor& processor, juce::AudioPlayHead& playHead,
                                   double sampleRate, int numInputChannels, const InputLayout& layout,
                                   const MeasureOptions& options)

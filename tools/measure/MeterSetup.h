@@ -20,6 +20,10 @@ public:
                                  double sampleRate, int numInputChannels, const InputLayout& layout,
                                  const MeasureOptions& options);
 
+    // The momentary and short-term hit thresholds the options measure with: the standard's
+    // program, unless the options override them.
+    static void hitThresholds (const MeasureOptions& options, float& momentary, float& shortTerm);
+
     static void setValue (Tarn51AudioProcessor& processor, const char* name, float value);
     static float valueOf (Tarn51AudioProcessor& processor, const char* name);
 };
