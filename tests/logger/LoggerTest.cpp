@@ -124,13 +124,18 @@ INSTANTIATE_TEST_SUITE_P (
         std::vector<const char*>{"--file", "a.wav"},
         std::vector<const char*>{"--file", "a.wav", "--db", "x", "--keep-days", "0"},
         std::vector<const char*>{"--file", "a.wav", "--db", "x", "--bogus"},
+        std::vector<const char*>{"--file", "a.wav", "--db", "x", "--channels", "2"},
+        std::vector<const char*>{"--jack", "--rate", "44100", "--db", "x"},
+        std::vector<const char*>{"--alsa", "hw:0", "--channels", "7", "--db", "x"},
         std::vector<const char*>{"report", "--db", "x", "--from", "2026-03-10T20:00Z"},
         std::vector<const char*>{"report", "--db", "x", "--from", "yesterday", "--to", "2026-03-10"},
         std::vector<const char*>{"report", "--db", "x", "--from", "2026-03-10T21:00Z", "--to",
                                  "2026-03-10T20:00Z"},
         std::vector<const char*>{"report", "--db", "x", "--from", "2026-02-30", "--to", "2026-03-10"},
         std::vector<const char*>{"report", "--db", "x", "--from", "2026-03-09", "--to", "2026-03-10",
-                                 "--json", "--csv"}));
+                                 "--json", "--csv"},
+        std::vector<const char*>{"report", "--db", "x", "--from", "2026-03-09", "--to", "2026-03-10",
+                                 "--ml-threshold", "-5"}));
 
 struct TimeCase
 {

@@ -4,6 +4,7 @@
 #   kill-restart  kill -9 then a restart: integrity_check ok, every step but the last second kept
 #   disk-full     the database's filesystem fills up: an error line, steps held and written later
 #   long-reader   another connection holds the database: no step is lost or dropped
+#   jack-server-dies  the JACK server (dummy backend) ends and comes back: as server-dies
 set -euo pipefail
 case_name=$1
 logger=$2
@@ -116,6 +117,30 @@ PY
     dropped=$(q "$db" "SELECT COUNT(*) FROM events WHERE kind = 'steps-dropped'")
     echo "steps over 9 s with the database held 6 s: $n, dropped events: $dropped"
     [ "$n" -ge 80 ] && [ "$dropped" = 0 ] || fail "$n steps, $dropped drops"
+    ;;
+jack-server-dies)
+    command -v jackd >/dev/null || { echo "no jackd: skipped"; exit 0; }
+    # A server of this test's own (dummy backend, no sound card), which it stops and starts again.
+    export JACK_DEFAULT_SERVER=tarn51-test-$$ JACK_NO_AUDIO_RESERVATION=1
+    jack() { jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 1024 >>"$work/jackd.log" 2>&1 & jackd_pid=$!; pids+=("$jackd_pid"); }
+    jack; sleep 1
+    "$logger" --jack --connect system:capture_1 system:capture_2 --db "$work/log.sqlite" 2>"$work/logger.err" &
+    logger_pid=$!; pids+=("$logger_pid")
+    sleep 3
+    kill "$jackd_pid"; wait "$jackd_pid" 2>/dev/null || true
+    sleep 1.5
+    jack
+    sleep 4
+    kill -TERM "$logger_pid"; wait "$logger_pid" || fail "logger exit status"
+    db=$work/log.sqlite
+    kinds=$(q "$db" "SELECT group_concat(kind, ' ') FROM (SELECT kind FROM events ORDER BY time_ms, id)")
+    echo "events: $kinds"
+    [[ $kinds == "start input-lost input-back stop" ]] || fail "events: $kinds"
+    back=$(q "$db" "SELECT time_ms FROM events WHERE kind = 'input-back'")
+    after=$(q "$db" "SELECT COUNT(*) FROM steps WHERE time_ms > $back")
+    echo "steps after input-back: $after"
+    [ "$after" -ge 20 ] || fail "logging did not resume ($after steps)"
+    [ "$(q "$db" "SELECT channels || ' ' || sample_rate FROM sessions LIMIT 1")" = "2 48000.0" ] || fail "session"
     ;;
 *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac

@@ -29,7 +29,7 @@ struct Texts
 {
     std::string file, url, alsa, start, keepDays, silence, loud, maxTruePeak,
         standard = "ebu", gating = "on", layout = "auto", block, from, to, target, targetLoudness, tolerance,
-        maxShortTerm, name, db, momentaryThreshold, shortTermThreshold;
+        maxShortTerm, name, db, momentaryThreshold, shortTermThreshold, channels, rate;
     std::vector<std::string> connect;
     bool jack = false, realtime = false, json = false, csv = false, daily = false, help = false;
 };
@@ -67,6 +67,8 @@ void declare (CLI::App& app, Texts& t, bool report)
     app.add_flag ("--jack", t.jack);
     app.add_option ("--connect", t.connect)->expected (1, 64);
     app.add_flag ("--realtime", t.realtime);
+    app.add_option ("--channels", t.channels);
+    app.add_option ("--rate", t.rate);
     app.add_option ("--start", t.start);
     app.add_option ("--keep-days", t.keepDays);
     app.add_option ("--silence-seconds", t.silence);
@@ -177,11 +179,30 @@ juce::Result interpret (const Texts& t, bool report, LoggerOptions& o)
               : !t.url.empty() ? LoggerOptions::Input::url
               : t.jack         ? LoggerOptions::Input::jack
                                : LoggerOptions::Input::alsa;
-    o.source = juce::String (!t.file.empty() ? t.file : !t.url.empty() ? t.url : t.alsa);
+    o.source = juce::String (!t.file.empty() ? t.file : !t.url.empty() ? t.url : t.jack ? "JACK" : t.alsa);
     for (const auto& port : t.connect)
         o.connect.add (juce::String (port));
     if (!o.connect.isEmpty() && !t.jack)
         return juce::Result::fail ("--connect goes with --jack");
+    if (!t.connect.empty())
+        o.channels = juce::jlimit (1, 6, (int)t.connect.size());
+    if ((!t.channels.empty() || !t.rate.empty()) && !t.jack && t.alsa.empty())
+        return juce::Result::fail ("--channels and --rate go with --jack or --alsa");
+    if (!t.channels.empty())
+    {
+        if (const auto checked = checkNumber ("--channels", t.channels, 1, 6, value);
+            checked.failed() || value != std::floor (value))
+            return juce::Result::fail ("--channels needs a whole number from 1 to 6");
+        o.channels = (int)value;
+    }
+    if (!t.rate.empty())
+    {
+        if (const auto checked = checkNumber ("--rate", t.rate, 8000, 384000, value); checked.failed())
+            return checked;
+        if (t.jack)
+            return juce::Result::fail ("--rate goes with --alsa: JACK's server sets the rate");
+        o.sampleRate = value;
+    }
     if (t.realtime && t.file.empty())
         return juce::Result::fail ("--realtime goes with --file");
     o.realtime = t.realtime;
@@ -292,8 +313,10 @@ juce::String LoggerOptions::usage (bool report)
            "  --file FILE [--realtime]  a file, paced at its own rate with --realtime; step times\n"
            "                            are the start (now, or --start TIME) plus the position\n"
            "  --url URL                 a live stream FFmpeg opens (HTTP/Icecast, HLS, UDP, RTP, SRT, RTMP)\n"
-           "  --alsa DEVICE             an ALSA capture device\n"
-           "  --jack [--connect PORT...] a JACK client \"tarn51-logger\"\n"
+           "  --alsa DEVICE [--rate HZ] an ALSA capture device (default 48000 Hz)\n"
+           "  --jack [--connect PORT...] a JACK client \"tarn51-logger\", its inputs connected to the ports\n"
+           "  --channels N              the device's channels, 1 to 6 (default 2, or one per --connect "
+           "port)\n"
            "Options:\n"
            "  --db PATH                 the database; default "
            "$XDG_DATA_HOME/Velnor/tarn51-logger/NAME.sqlite\n"

@@ -29,6 +29,8 @@ public:
     Input input = Input::none;
     juce::String source; // file, URL or ALSA device
     juce::StringArray connect;
+    int channels = 2;          // --jack and --alsa (JACK: one per --connect port by default)
+    double sampleRate = 48000; // --alsa
     bool realtime = false;
     std::optional<std::int64_t> startMs; // a file's step times start here instead of now
     int keepDays = 0;

@@ -1,5 +1,7 @@
 #include "StreamLogger.h"
 
+#include "AlsaInput.h"
+#include "JackInput.h"
 #include "LiveMeter.h"
 #include "LogDatabase.h"
 #include "LogWriter.h"
@@ -51,16 +53,67 @@ bool sleepUnlessStopped (int milliseconds, const std::atomic<bool>& stop)
         std::this_thread::sleep_for (std::chrono::milliseconds (juce::jmin (50, milliseconds - waited)));
     return !stop.load();
 }
+
+// Logs a JACK or ALSA input until stopped: the device measures in its own callback or thread,
+// this thread only watches for it going away, and opens it again with backoff.
+void logDevice (const LoggerOptions& o, LiveInput& input, LogDatabase& db, LogWriter& writer,
+                StepQueue& queue, const std::atomic<bool>& stop)
+{
+    InputLayout layout;
+    if (const auto laid = InputLayout::forSpeakers (o.channels, {}, o.meter.layout, layout); laid.failed())
+    {
+        fail (laid.getErrorMessage());
+        return;
+    }
+
+    int backoffMs = 1000;
+    bool lost = false;
+    while (!stop.load())
+    {
+        LiveMeter meter (queue);
+        const auto anchor = juce::Time::currentTimeMillis();
+        if (const auto opened = input.open (meter, layout, o.meter, anchor); opened.failed())
+        {
+            if (!lost)
+            {
+                lost = true;
+                fail ("input lost: " + opened.getErrorMessage());
+                writer.addEvent ({anchor, "input-lost", opened.getErrorMessage()});
+            }
+            if (!sleepUnlessStopped (backoffMs, stop))
+                break;
+            backoffMs = juce::jmin (30000, backoffMs * 2);
+            continue;
+        }
+
+        db.beginSession (anchor, input.description(), input.numChannels(), input.sampleRate());
+        if (lost)
+        {
+            lost = false;
+            std::cerr << "tarn51-logger: input back: " << input.description() << std::endl;
+            writer.addEvent ({anchor, "input-back", input.description()});
+        }
+        backoffMs = 1000;
+
+        while (!stop.load() && !input.isLost())
+            std::this_thread::sleep_for (std::chrono::milliseconds (50));
+        const auto wasLost = input.isLost();
+        input.close();
+        if (!wasLost)
+            break;
+
+        lost = true;
+        fail ("input lost: " + input.description() + " went away");
+        writer.addEvent ({juce::Time::currentTimeMillis(), "input-lost", input.description() + " went away"});
+        if (!sleepUnlessStopped (backoffMs, stop))
+            break;
+        backoffMs = juce::jmin (30000, backoffMs * 2);
+    }
+}
 } // namespace
 
 int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop)
 {
-    if (o.input == LoggerOptions::Input::alsa || o.input == LoggerOptions::Input::jack)
-    {
-        fail ("--alsa and --jack are not available in this build; log a stream with --url");
-        return 1;
-    }
-
     const auto file = o.databaseFile();
     file.getParentDirectory().createDirectory();
 
@@ -95,8 +148,13 @@ int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop)
             settings.events.loudAbove = *o.target->loudness + o.target->tolerance;
     }
 
-    LogWriter writer (db, queue, settings);
     const bool isFile = o.input == LoggerOptions::Input::file;
+    // A file logged as fast as it decodes fills the queue in a fraction of a second: the writer
+    // then takes it far more often than once a second, or the file would log at 60 times its
+    // own speed at most.
+    if (isFile && !o.realtime)
+        settings.intervalMs = 20;
+    LogWriter writer (db, queue, settings);
     const auto startedMs = o.startMs ? *o.startMs : juce::Time::currentTimeMillis();
     writer.addEvent ({startedMs, "start", "logging " + o.source});
     writer.start();
@@ -110,7 +168,15 @@ int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop)
     std::vector<float*> channels;
     std::int64_t fileEndMs = startedMs;
 
-    while (!stop.load())
+    std::unique_ptr<LiveInput> device;
+    if (o.input == LoggerOptions::Input::jack)
+        device = std::make_unique<JackInput> (o.channels, o.connect);
+    else if (o.input == LoggerOptions::Input::alsa)
+        device = std::make_unique<AlsaInput> (o.source, o.channels, o.sampleRate);
+    if (device != nullptr)
+        logDevice (o, *device, db, writer, queue, stop);
+
+    while (device == nullptr && !stop.load())
     {
         juce::String error;
         bool usageError = false;
