@@ -19,6 +19,17 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; [ -f "$work/logger.err" ] && cat "$work/logger.err" >&2; exit 1; }
 q() { sqlite3 "$1" "$2"; }
 # Steps stored without a hole: the count equals the span in steps.
+# The input was lost once and came back, and logging went on after it.
+resumed() {
+    local kinds back after
+    kinds=$(q "$1" "SELECT group_concat(kind, ' ') FROM (SELECT kind FROM events ORDER BY time_ms, id)")
+    echo "events: $kinds"
+    [[ $kinds == "start input-lost input-back stop" ]] || fail "events: $kinds"
+    back=$(q "$1" "SELECT time_ms FROM events WHERE kind = 'input-back'")
+    after=$(q "$1" "SELECT COUNT(*) FROM steps WHERE time_ms > $back")
+    echo "steps after input-back: $after"
+    [ "$after" -ge 20 ] || fail "logging did not resume ($after steps)"
+}
 contiguous() { [ "$(q "$1" "SELECT COUNT(*) = (MAX(time_ms) - MIN(time_ms)) / 100 + 1 FROM steps")" = 1 ]; }
 tone() { ffmpeg -loglevel error -y -f lavfi -i "sine=frequency=997:sample_rate=48000:duration=$2" \
          -af volume=-20dB -ac 2 -c:a pcm_s16le "$1"; }
@@ -41,13 +52,7 @@ server-dies)
     sleep 4
     kill -TERM "$logger_pid"; wait "$logger_pid" || fail "logger exit status $?"
     db=$work/log.sqlite
-    kinds=$(q "$db" "SELECT group_concat(kind, ' ') FROM (SELECT kind FROM events ORDER BY time_ms, id)")
-    echo "events: $kinds"
-    [[ $kinds == "start input-lost input-back stop" ]] || fail "events: $kinds"
-    back=$(q "$db" "SELECT time_ms FROM events WHERE kind = 'input-back'")
-    after=$(q "$db" "SELECT COUNT(*) FROM steps WHERE time_ms > $back")
-    echo "steps after input-back: $after"
-    [ "$after" -ge 20 ] || fail "logging did not resume ($after steps)"
+    resumed "$db"
     [ "$(q "$db" "SELECT COUNT(*) FROM sessions")" = 2 ] || fail "no new session"
     ;;
 kill-restart)
@@ -133,13 +138,7 @@ jack-server-dies)
     sleep 4
     kill -TERM "$logger_pid"; wait "$logger_pid" || fail "logger exit status"
     db=$work/log.sqlite
-    kinds=$(q "$db" "SELECT group_concat(kind, ' ') FROM (SELECT kind FROM events ORDER BY time_ms, id)")
-    echo "events: $kinds"
-    [[ $kinds == "start input-lost input-back stop" ]] || fail "events: $kinds"
-    back=$(q "$db" "SELECT time_ms FROM events WHERE kind = 'input-back'")
-    after=$(q "$db" "SELECT COUNT(*) FROM steps WHERE time_ms > $back")
-    echo "steps after input-back: $after"
-    [ "$after" -ge 20 ] || fail "logging did not resume ($after steps)"
+    resumed "$db"
     [ "$(q "$db" "SELECT channels || ' ' || sample_rate FROM sessions LIMIT 1")" = "2 48000.0" ] || fail "session"
     ;;
 *) echo "unknown case $case_name" >&2; exit 2 ;;

@@ -34,33 +34,30 @@ RangeReport::RangeReport (const Settings& s)
 {
 }
 
+void RangeReport::take (float value, std::int64_t timeMs, int hitBin, std::vector<float>& values,
+                        float& maximum, std::int64_t& maximumTime, int& hits)
+{
+    // Steps before the first full window have no value.
+    if (std::isnan (value))
+        return;
+    values.push_back (value);
+    if (std::isnan (maximum) || value > maximum)
+    {
+        maximum = value;
+        maximumTime = timeMs;
+    }
+    if (LoudnessHistogram::binOf (value) >= hitBin)
+        ++hits;
+}
+
 void RangeReport::add (const StepRecord& step)
 {
     ++result.numSteps;
 
-    if (!std::isnan (step.momentary))
-    {
-        momentary.push_back (step.momentary);
-        if (std::isnan (result.maxMomentary) || step.momentary > result.maxMomentary)
-        {
-            result.maxMomentary = step.momentary;
-            result.maxMomentaryTime = step.timeMs;
-        }
-        if (LoudnessHistogram::binOf (step.momentary) >= momentaryHitBin)
-            ++result.momentaryHits;
-    }
-
-    if (!std::isnan (step.shortTerm))
-    {
-        shortTerm.push_back (step.shortTerm);
-        if (std::isnan (result.maxShortTerm) || step.shortTerm > result.maxShortTerm)
-        {
-            result.maxShortTerm = step.shortTerm;
-            result.maxShortTermTime = step.timeMs;
-        }
-        if (LoudnessHistogram::binOf (step.shortTerm) >= shortTermHitBin)
-            ++result.shortTermHits;
-    }
+    take (step.momentary, step.timeMs, momentaryHitBin, momentary, result.maxMomentary,
+          result.maxMomentaryTime, result.momentaryHits);
+    take (step.shortTerm, step.timeMs, shortTermHitBin, shortTerm, result.maxShortTerm,
+          result.maxShortTermTime, result.shortTermHits);
 
     for (int c = 0; c < step.numChannels; ++c)
     {

@@ -59,6 +59,11 @@ public:
     static double loudnessRangeOf (std::vector<float>& values, double& low, double& high);
 
 private:
+    // One loudness value of a step (momentary or short-term): kept for the statistics, and
+    // counted for its maximum and hits.
+    static void take (float value, std::int64_t timeMs, int hitBin, std::vector<float>& values,
+                      float& maximum, std::int64_t& maximumTime, int& hits);
+
     Settings settings;
     Result result;
     std::vector<float> momentary, shortTerm;
