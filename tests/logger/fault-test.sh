@@ -18,18 +18,25 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; [ -f "$work/logger.err" ] && cat "$work/logger.err" >&2; exit 1; }
 q() { sqlite3 "$1" "$2"; }
-# Steps stored without a hole: the count equals the span in steps.
-# The input was lost once and came back, and logging went on after it.
-resumed() {
-    local kinds back after
-    kinds=$(q "$1" "SELECT group_concat(kind, ' ') FROM (SELECT kind FROM events ORDER BY time_ms, id)")
+# Ends the input's server (signal, pid), starts it again (a function) and stops the logger 4 s
+# later: the input was lost once and came back, and logging went on after it.
+outage() {
+    local db=$work/log.sqlite kinds back after
+    kill "$1" "$2"; wait "$2" 2>/dev/null || true
+    sleep 1.5
+    "$3"
+    sleep 4
+    kill -TERM "$logger_pid"; wait "$logger_pid" || fail "logger exit status"
+    kinds=$(q "$db" "SELECT group_concat(kind, ' ') FROM (SELECT kind FROM events ORDER BY time_ms, id)")
     echo "events: $kinds"
     [[ $kinds == "start input-lost input-back stop" ]] || fail "events: $kinds"
-    back=$(q "$1" "SELECT time_ms FROM events WHERE kind = 'input-back'")
-    after=$(q "$1" "SELECT COUNT(*) FROM steps WHERE time_ms > $back")
+    back=$(q "$db" "SELECT time_ms FROM events WHERE kind = 'input-back'")
+    after=$(q "$db" "SELECT COUNT(*) FROM steps WHERE time_ms > $back")
     echo "steps after input-back: $after"
-    [ "$after" -ge 20 ] || fail "logging did not resume ($after steps)"
+    # The second attempt (2 s after the first) finds the server back: some 2.5 s of steps.
+    [ "$after" -ge 15 ] || fail "logging did not resume ($after steps)"
 }
+# Steps stored without a hole: the count equals the span in steps.
 contiguous() { [ "$(q "$1" "SELECT COUNT(*) = (MAX(time_ms) - MIN(time_ms)) / 100 + 1 FROM steps")" = 1 ]; }
 tone() { ffmpeg -loglevel error -y -f lavfi -i "sine=frequency=997:sample_rate=48000:duration=$2" \
          -af volume=-20dB -ac 2 -c:a pcm_s16le "$1"; }
@@ -46,14 +53,8 @@ server-dies)
     "$logger" --url "http://127.0.0.1:$port/live" --db "$work/log.sqlite" 2>"$work/logger.err" &
     logger_pid=$!; pids+=("$logger_pid")
     sleep 3
-    kill -9 "$server"; wait "$server" 2>/dev/null || true
-    sleep 1.5
-    serve
-    sleep 4
-    kill -TERM "$logger_pid"; wait "$logger_pid" || fail "logger exit status $?"
-    db=$work/log.sqlite
-    resumed "$db"
-    [ "$(q "$db" "SELECT COUNT(*) FROM sessions")" = 2 ] || fail "no new session"
+    outage -9 "$server" serve
+    [ "$(q "$work/log.sqlite" "SELECT COUNT(*) FROM sessions")" = 2 ] || fail "no new session"
     ;;
 kill-restart)
     tone "$work/in.wav" 60
@@ -132,14 +133,9 @@ jack-server-dies)
     "$logger" --jack --connect system:capture_1 system:capture_2 --db "$work/log.sqlite" 2>"$work/logger.err" &
     logger_pid=$!; pids+=("$logger_pid")
     sleep 3
-    kill "$jackd_pid"; wait "$jackd_pid" 2>/dev/null || true
-    sleep 1.5
-    jack
-    sleep 4
-    kill -TERM "$logger_pid"; wait "$logger_pid" || fail "logger exit status"
-    db=$work/log.sqlite
-    resumed "$db"
-    [ "$(q "$db" "SELECT channels || ' ' || sample_rate FROM sessions LIMIT 1")" = "2 48000.0" ] || fail "session"
+    outage -TERM "$jackd_pid" jack
+    [ "$(q "$work/log.sqlite" "SELECT channels || ' ' || sample_rate FROM sessions LIMIT 1")" = "2 48000.0" ] \
+        || fail "session"
     ;;
 *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac
