@@ -36,6 +36,8 @@ outage() {
     # The second attempt (2 s after the first) finds the server back: some 2.5 s of steps.
     [ "$after" -ge 15 ] || fail "logging did not resume ($after steps)"
 }
+# Waits until the stream server listens (a test connection would take its only client).
+listening() { until ss -ltn | grep -q ":$port "; do sleep 0.1; done; }
 # Steps stored without a hole: the count equals the span in steps.
 contiguous() { [ "$(q "$1" "SELECT COUNT(*) = (MAX(time_ms) - MIN(time_ms)) / 100 + 1 FROM steps")" = 1 ]; }
 tone() { ffmpeg -loglevel error -y -f lavfi -i "sine=frequency=997:sample_rate=48000:duration=$2" \
@@ -49,7 +51,7 @@ server-dies)
             -ac 2 -c:a pcm_s16le -f matroska -listen 1 "http://127.0.0.1:$port/live" &
         server=$!; pids+=("$server")
     }
-    serve; sleep 0.5
+    serve; listening
     "$logger" --url "http://127.0.0.1:$port/live" --db "$work/log.sqlite" 2>"$work/logger.err" &
     logger_pid=$!; pids+=("$logger_pid")
     sleep 3
@@ -129,7 +131,7 @@ jack-server-dies)
     # A server of this test's own (dummy backend, no sound card), which it stops and starts again.
     export JACK_DEFAULT_SERVER=tarn51-test-$$ JACK_NO_AUDIO_RESERVATION=1
     jack() { jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 1024 >>"$work/jackd.log" 2>&1 & jackd_pid=$!; pids+=("$jackd_pid"); }
-    jack; sleep 1
+    jack; until jack_lsp >/dev/null 2>&1; do sleep 0.1; done
     "$logger" --jack --connect system:capture_1 system:capture_2 --db "$work/log.sqlite" 2>"$work/logger.err" &
     logger_pid=$!; pids+=("$logger_pid")
     sleep 3
