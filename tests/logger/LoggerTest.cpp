@@ -37,10 +37,14 @@ Run logger (const juce::StringArray& arguments)
 }
 
 // A programme whose loudness changes, so that the gates, the range and the maxima all matter.
+// (Its file is written from these in the test: a Spec held in gtest's static parameters would
+// outlive JUCE's leak counters.)
 struct Programme
 {
     const char* name;
-    TestAudioFiles::Spec spec;
+    int channels;
+    double rate;
+    std::vector<TestAudioFiles::Segment> segments;
     const char* standard; // sets the hit thresholds
 };
 
@@ -53,7 +57,11 @@ TEST_P (ReportMatchesMeasure, WithinATenth)
 {
     TemporaryFolder folder;
     const auto audio = folder["in.wav"];
-    ASSERT_TRUE (TestAudioFiles::write (audio, GetParam().spec));
+    TestAudioFiles::Spec spec;
+    spec.numChannels = GetParam().channels;
+    spec.sampleRate = GetParam().rate;
+    spec.segments = GetParam().segments;
+    ASSERT_TRUE (TestAudioFiles::write (audio, spec));
     const auto db = folder["log.sqlite"].getFullPathName();
 
     const auto standard = GetParam().standard;
@@ -84,22 +92,13 @@ TEST_P (ReportMatchesMeasure, WithinATenth)
     EXPECT_EQ (r["events"][r["events"].size() - 1]["kind"].toString(), "stop");
 }
 
-TestAudioFiles::Spec programme (int channels, double rate, std::vector<TestAudioFiles::Segment> segments)
-{
-    TestAudioFiles::Spec spec;
-    spec.numChannels = channels;
-    spec.sampleRate = rate;
-    spec.segments = std::move (segments);
-    return spec;
-}
-
 INSTANTIATE_TEST_SUITE_P (
     Logger, ReportMatchesMeasure,
     testing::Values (
-        Programme{"steady", programme (2, 48000.0, {{-20.0f, 12.0}}), "ebu"},
+        Programme{"steady", 2, 48000.0, {{-20.0f, 12.0}}, "ebu"},
         // Quiet passages that the relative gate drops, and a loud one the range and the hits see.
-        Programme{"gated", programme (1, 44100.0, {{-18.0f, 10.0}, {-45.0f, 10.0}, {-8.0f, 5.0}}), "atsc"},
-        Programme{"surround", programme (6, 48000.0, {{-30.0f, 6.0}, {-12.0f, 6.0}, {-3.0f, 1.0}}), "ebu"}),
+        Programme{"gated", 1, 44100.0, {{-18.0f, 10.0}, {-45.0f, 10.0}, {-8.0f, 5.0}}, "atsc"},
+        Programme{"surround", 6, 48000.0, {{-30.0f, 6.0}, {-12.0f, 6.0}, {-3.0f, 1.0}}, "ebu"}),
     [] (const auto& p) { return std::string (p.param.name); });
 
 // Bad command lines and bad report ranges are usage errors (2), never a run or a report.
