@@ -125,6 +125,7 @@ INSTANTIATE_TEST_SUITE_P (
         std::vector<const char*>{"--file", "a.wav", "--db", "x", "--bogus"},
         std::vector<const char*>{"--file", "a.wav", "--db", "x", "--channels", "2"},
         std::vector<const char*>{"--jack", "--rate", "44100", "--db", "x"},
+        std::vector<const char*>{"--jack", "--connect", "a:1", "a:2", "a:3", "--channels", "2", "--db", "x"},
         std::vector<const char*>{"--alsa", "hw:0", "--channels", "7", "--db", "x"},
         std::vector<const char*>{"report", "--db", "x", "--from", "2026-03-10T20:00Z"},
         std::vector<const char*>{"report", "--db", "x", "--from", "yesterday", "--to", "2026-03-10"},

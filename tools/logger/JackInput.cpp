@@ -49,8 +49,7 @@ juce::Result JackInput::open (LiveMeter& meter, const InputLayout& layout, const
     }
 
     for (int i = 0; i < sources.size(); ++i)
-        if (jack_connect (client, sources[i].toRawUTF8(), jack_port_name (ports[(size_t)i % ports.size()])) !=
-            0)
+        if (jack_connect (client, sources[i].toRawUTF8(), jack_port_name (ports[(size_t)i])) != 0)
             std::fprintf (stderr, "tarn51-logger: cannot connect %s\n", sources[i].toRawUTF8());
     return juce::Result::ok();
 }

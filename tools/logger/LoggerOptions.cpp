@@ -195,6 +195,9 @@ juce::Result interpret (const Texts& t, bool report, LoggerOptions& o)
             return juce::Result::fail ("--channels needs a whole number from 1 to 6");
         o.channels = (int)value;
     }
+    // One input port per channel takes one port each: JACK would mix further ones into them.
+    if ((int)t.connect.size() > o.channels || t.connect.size() > 6)
+        return juce::Result::fail ("--connect names one port per channel, at most --channels (6)");
     if (!t.rate.empty())
     {
         if (const auto checked = checkNumber ("--rate", t.rate, 8000, 384000, value); checked.failed())
