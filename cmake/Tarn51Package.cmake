@@ -56,6 +56,9 @@ list(APPEND TARN_PACKAGE_OUTPUTS "${TARN_PACKAGE_FILES}/changelog.gz")
 add_custom_target(tarn51-package-files ALL DEPENDS ${TARN_PACKAGE_OUTPUTS})
 
 install(TARGETS tarn51-measure Tarn51_Standalone RUNTIME DESTINATION bin)
+# The logger and its systemd template unit (one instance per logged input).
+install(TARGETS tarn51-logger RUNTIME DESTINATION bin)
+install(FILES "${CMAKE_SOURCE_DIR}/packaging/tarn51-logger@.service" DESTINATION lib/systemd/system)
 # Stripping (cmake --install --strip, which CPack uses) covers installed targets only; the
 # plug-ins are installed as files and folders, so strip them here.
 install(CODE "

@@ -15,6 +15,10 @@ packages=(
     libebur128-dev time
     # tarn51-measure decodes through FFmpeg's libraries; the ffmpeg command makes test fixtures.
     libavformat-dev libavcodec-dev libavutil-dev libswresample-dev ffmpeg
+    # tarn51-logger stores its steps in SQLite; the sqlite3 command checks them in tests.
+    libsqlite3-dev sqlite3
+    # Its JACK input is tested against a JACK server with the dummy backend.
+    jackd2
     xvfb xauth x11-apps xdotool imagemagick jackd2 openbox x11-utils
     jalv binutils ardour python3
     help2man lintian desktop-file-utils dpkg-dev

@@ -31,11 +31,12 @@ FFmpegAudioReader::~FFmpegAudioReader()
 
 std::unique_ptr<FFmpegAudioReader> FFmpegAudioReader::open (const juce::String& path,
                                                             const TrackSelection& selection,
-                                                            juce::String& error, bool& usageError)
+                                                            juce::String& error, bool& usageError,
+                                                            bool networkUrl)
 {
     usageError = false;
     std::unique_ptr<FFmpegAudioReader> reader (new FFmpegAudioReader());
-    reader->input = FFmpegInput::open (path, error);
+    reader->input = FFmpegInput::open (path, error, networkUrl);
     if (reader->input == nullptr)
         return nullptr;
 

@@ -21,7 +21,8 @@ public:
     // nullptr, with the reason in error, when the input cannot be opened or the selection does
     // not fit it; usageError then tells whether the selection was at fault.
     static std::unique_ptr<FFmpegAudioReader> open (const juce::String& path, const TrackSelection& selection,
-                                                    juce::String& error, bool& usageError);
+                                                    juce::String& error, bool& usageError,
+                                                    bool networkUrl = false);
 
     ~FFmpegAudioReader() override;
 

@@ -2,6 +2,8 @@
 
 #include "FFmpegLibrary.h"
 
+#include <string>
+
 extern "C"
 {
 #include <libavformat/avformat.h>
@@ -34,7 +36,8 @@ juce::String otherStreamsText (const AVFormatContext& format)
 }
 } // namespace
 
-std::unique_ptr<FFmpegInput> FFmpegInput::open (const juce::String& path, juce::String& error)
+std::unique_ptr<FFmpegInput> FFmpegInput::open (const juce::String& path, juce::String& error,
+                                                bool networkUrl)
 {
     if (FFmpegLibrary::get() == nullptr)
     {
@@ -50,12 +53,25 @@ std::unique_ptr<FFmpegInput> FFmpegInput::open (const juce::String& path, juce::
 
     // "file:" keeps a name with a colon in it from being taken for a protocol.
     const auto url =
-        input->pipe
+        networkUrl ? path
+        : input->pipe
             ? juce::String ("pipe:0")
             : "file:" + juce::File::getCurrentWorkingDirectory().getChildFile (path).getFullPathName();
 
-    if (const auto opened = ffmpeg().avformat_open_input (&input->format, url.toRawUTF8(), nullptr, nullptr);
-        opened < 0)
+    AVDictionary* settings = nullptr;
+    if (networkUrl)
+    {
+        static const int networkReady = ffmpeg().avformat_network_init();
+        juce::ignoreUnused (networkReady);
+        const auto timeout = std::to_string (networkTimeoutSeconds * 1000000);
+        ffmpeg().av_dict_set (&settings, "rw_timeout", timeout.c_str(), 0);
+        ffmpeg().av_dict_set (&settings, "timeout", timeout.c_str(), 0);
+    }
+
+    const auto opened = ffmpeg().avformat_open_input (&input->format, url.toRawUTF8(), nullptr, &settings);
+    ffmpeg().av_dict_free (&settings);
+
+    if (opened < 0)
     {
         error = "not an audio file the meter reads (" + errorText (opened) + ")";
         return nullptr;

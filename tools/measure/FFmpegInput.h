@@ -21,8 +21,14 @@ public:
         int sampleRate = 0;
     };
 
-    // nullptr, with the reason in error, when the input cannot be opened or has no audio.
-    static std::unique_ptr<FFmpegInput> open (const juce::String& path, juce::String& error);
+    // nullptr, with the reason in error, when the input cannot be opened or has no audio. A
+    // network URL (http://, udp://, srt://, ...) is handed to FFmpeg's protocols as it is, with a
+    // read timeout, so that a stream that stalls ends like one that closed.
+    static std::unique_ptr<FFmpegInput> open (const juce::String& path, juce::String& error,
+                                              bool networkUrl = false);
+
+    // Seconds without data after which a network stream counts as ended.
+    static constexpr int networkTimeoutSeconds = 5;
 
     ~FFmpegInput();
     FFmpegInput (const FFmpegInput&) = delete;

@@ -7,6 +7,7 @@ extern "C"
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/dict.h>
 #include <libavutil/log.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/samplefmt.h>
@@ -19,6 +20,9 @@ extern "C"
     X (avformat, avformat_close_input)                                                                       \
     X (avformat, av_read_frame)                                                                              \
     X (avformat, avio_feof)                                                                                  \
+    X (avformat, avformat_network_init)                                                                      \
+    X (avutil, av_dict_set)                                                                                  \
+    X (avutil, av_dict_free)                                                                                 \
     X (avcodec, avcodec_get_name)                                                                            \
     X (avcodec, avcodec_find_decoder)                                                                        \
     X (avcodec, avcodec_alloc_context3)                                                                      \

@@ -247,3 +247,23 @@ juce::String MeasurementOutput::summaryRow (const juce::String& inputName, const
     fields.add (error);
     return csvLine (fields);
 }
+
+juce::var MeasurementOutput::readingValue (float value)
+{
+    return number (value);
+}
+
+juce::var MeasurementOutput::secondsValue (double value)
+{
+    return seconds (value);
+}
+
+juce::String MeasurementOutput::jsonLine (const juce::var& value)
+{
+    return jsonText (value);
+}
+
+juce::String MeasurementOutput::csvRow (const juce::StringArray& fields)
+{
+    return csvLine (fields);
+}

@@ -32,4 +32,12 @@ public:
 
     // "Target NAME: pass" or "...: fail (...)" and a line end; nothing without a target.
     static juce::String verdictLine (const OfflineMeter::Measurement& m);
+
+    // The pieces the output is written with, for other programs that write the same keys:
+    // a reading as its shortest decimal (null when not finite), seconds to the millisecond,
+    // a value as one line of JSON and a CSV line ended by "\n".
+    static juce::var readingValue (float value);
+    static juce::var secondsValue (double value);
+    static juce::String jsonLine (const juce::var& value);
+    static juce::String csvRow (const juce::StringArray& fields);
 };

@@ -1,5 +1,6 @@
 #include "OfflineMeter.h"
 
+#include "MeterSetup.h"
 #include "OfflinePlayHead.h"
 #include "SequentialSource.h"
 
@@ -182,17 +183,6 @@ private:
     std::thread thread;
 };
 
-void setValue (Tarn51AudioProcessor& processor, const char* name, float value)
-{
-    const auto index = processor.parameters.indexOf (name);
-    jassert (index >= 0);
-    processor.parameters.setValue (index, value);
-}
-
-float valueOf (Tarn51AudioProcessor& processor, const char* name)
-{
-    return processor.parameters.getValue (processor.parameters.indexOf (name));
-}
 } // namespace
 
 bool OfflineMeter::isSupportedRate (double sampleRate)
@@ -214,43 +204,13 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
     const auto blockSize = options.blockSize;
     const auto numInputChannels = static_cast<int> (reader.numChannels);
 
-    if (!isSupportedRate (sampleRate))
-        return juce::Result::fail ("sample rate " + juce::String (sampleRate) + " Hz; the meter measures " +
-                                   supportedRatesText());
-
-    if (static_cast<int> (layout.blockChannels.size()) != numInputChannels)
-        return juce::Result::fail ("no channel layout for " + juce::String (numInputChannels) + " channels");
-
     Tarn51AudioProcessor processor;
     OfflinePlayHead playHead (sampleRate);
 
-    processor.setNonRealtime (true);
-    processor.setPlayConfigDetails (blockChannels, blockChannels, sampleRate, blockSize);
-
-    if (processor.getTotalNumInputChannels() != blockChannels)
-        return juce::Result::fail ("the processor does not take six channels");
-
-    processor.setPlayHead (&playHead);
-    // Block channels that no input channel is read into stay silent.
-    juce::uint32 channelsRead = 0;
-    for (const int c : layout.blockChannels)
-        if (c >= 0 && c < blockChannels)
-            channelsRead |= 1u << c;
-    processor.setInputChannelMask (channelsRead);
-
-    // The program first: it sets every parameter, the thresholds among them.
-    processor.setCurrentProgram (options.standard);
-    setValue (processor, "Measurement Type", options.gating ? 0.0f : 1.0f);
-    setValue (processor, "Follow Transport", 1.0f);
-    setValue (processor, "Surround layout", static_cast<float> (layout.surroundLayoutChoice));
-
-    if (options.momentaryThreshold)
-        setValue (processor, "ML Threshold", *options.momentaryThreshold);
-
-    if (options.shortTermThreshold)
-        setValue (processor, "STL Threshold", *options.shortTermThreshold);
-
-    processor.prepareToPlay (sampleRate, blockSize);
+    if (const auto prepared =
+            MeterSetup::prepare (processor, playHead, sampleRate, numInputChannels, layout, options);
+        prepared.failed())
+        return prepared;
 
     juce::MidiBuffer midi;
 
@@ -331,11 +291,11 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
     result.lengthInSamples = sequential != nullptr ? measured : length;
     result.decodeErrors = sequential != nullptr ? sequential->decodeErrors() : 0;
     result.standard = options.standard;
-    result.momentaryThreshold = valueOf (processor, "ML Threshold");
-    result.shortTermThreshold = valueOf (processor, "STL Threshold");
+    result.momentaryThreshold = MeterSetup::valueOf (processor, "ML Threshold");
+    result.shortTermThreshold = MeterSetup::valueOf (processor, "STL Threshold");
     result.readings = processor.readings;
     result.results = processor.latestResults;
-    result.truePeakLimit = valueOf (processor, "TruePeak Max Level");
+    result.truePeakLimit = MeterSetup::valueOf (processor, "TruePeak Max Level");
 
     if (options.plotPath.isNotEmpty())
     {

@@ -1,0 +1,238 @@
+#include "EventDetector.h"
+#include "LogDatabase.h"
+#include "LogTime.h"
+
+#include "support/TemporaryFolder.h"
+#include "support/TestAudioFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace
+{
+struct Run
+{
+    int status = -1;
+    juce::String out;
+};
+
+Run run (const juce::String& program, const juce::StringArray& arguments)
+{
+    juce::ChildProcess child;
+    juce::StringArray command{program};
+    command.addArray (arguments);
+    Run result;
+    if (!child.start (command, juce::ChildProcess::wantStdOut))
+        return result;
+    result.out = child.readAllProcessOutput();
+    child.waitForProcessToFinish (60000);
+    result.status = (int)child.getExitCode();
+    return result;
+}
+
+Run logger (const juce::StringArray& arguments)
+{
+    return run (TARN_LOGGER_PATH, arguments);
+}
+
+// A programme whose loudness changes, so that the gates, the range and the maxima all matter.
+// (Its file is written from these in the test: a Spec held in gtest's static parameters would
+// outlive JUCE's leak counters.)
+struct Programme
+{
+    const char* name;
+    int channels;
+    double rate;
+    std::vector<TestAudioFiles::Segment> segments;
+    const char* standard; // sets the hit thresholds
+};
+
+class ReportMatchesMeasure : public testing::TestWithParam<Programme>
+{
+};
+
+// The report over the logged range gives the numbers tarn51-measure gives for the same file.
+TEST_P (ReportMatchesMeasure, WithinATenth)
+{
+    TemporaryFolder folder;
+    const auto audio = folder["in.wav"];
+    TestAudioFiles::Spec spec;
+    spec.numChannels = GetParam().channels;
+    spec.sampleRate = GetParam().rate;
+    spec.segments = GetParam().segments;
+    ASSERT_TRUE (TestAudioFiles::write (audio, spec));
+    const auto db = folder["log.sqlite"].getFullPathName();
+
+    const auto standard = GetParam().standard;
+    ASSERT_EQ (
+        logger ({"--file", audio.getFullPathName(), "--db", db, "--start", "2026-03-10T20:00:00Z"}).status,
+        0);
+    const auto report = logger ({"report", "--db", db, "--from", "2026-03-10T20:00:00Z", "--to",
+                                 "2026-03-10T21:00:00Z", "--json", "--standard", standard});
+    ASSERT_EQ (report.status, 0) << report.out;
+    const auto measured =
+        run (TARN_MEASURE_PATH, {"--json", "-q", "--standard", standard, audio.getFullPathName()});
+    ASSERT_EQ (measured.status, 0);
+
+    const auto r = juce::JSON::parse (report.out);
+    const auto m = juce::JSON::parse (measured.out);
+    // Hits, thresholds and counts are whole or exact: the tolerance leaves them no room.
+    for (const auto* key :
+         {"integrated", "loudnessRange", "maxMomentary", "maxShortTerm", "maxTruePeak", "momentaryHits",
+          "shortTermHits", "momentaryThreshold", "shortTermThreshold", "channels", "sampleRate"})
+    {
+        ASSERT_FALSE (r[key].isVoid()) << key;
+        EXPECT_NEAR ((double)r[key], (double)m[key], 0.1001) << key;
+    }
+    ASSERT_EQ (r["truePeak"].size(), m["truePeak"].size());
+    for (int c = 0; c < m["truePeak"].size(); ++c)
+        EXPECT_NEAR ((double)r["truePeak"][c], (double)m["truePeak"][c], 0.1001) << "channel " << c;
+    EXPECT_EQ (r["events"][0]["kind"].toString(), "start");
+    EXPECT_EQ (r["events"][r["events"].size() - 1]["kind"].toString(), "stop");
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    Logger, ReportMatchesMeasure,
+    testing::Values (
+        Programme{"steady", 2, 48000.0, {{-20.0f, 12.0}}, "ebu"},
+        // Quiet passages that the relative gate drops, and a loud one the range and the hits see.
+        Programme{"gated", 1, 44100.0, {{-18.0f, 10.0}, {-45.0f, 10.0}, {-8.0f, 5.0}}, "atsc"},
+        Programme{"surround", 6, 48000.0, {{-30.0f, 6.0}, {-12.0f, 6.0}, {-3.0f, 1.0}}, "ebu"}),
+    [] (const auto& p) { return std::string (p.param.name); });
+
+// Bad command lines and bad report ranges are usage errors (2), never a run or a report.
+class UsageErrors : public testing::TestWithParam<std::vector<const char*>>
+{
+};
+
+TEST_P (UsageErrors, ExitTwo)
+{
+    juce::StringArray arguments;
+    for (const auto* a : GetParam())
+        arguments.add (a);
+    EXPECT_EQ (logger (arguments).status, 2) << arguments.joinIntoString (" ");
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    Logger, UsageErrors,
+    testing::Values (
+        std::vector<const char*>{"--db", "x.sqlite"},
+        std::vector<const char*>{"--file", "a.wav", "--url", "http://127.0.0.1:9/", "--db", "x"},
+        std::vector<const char*>{"--url", "http://127.0.0.1:9/", "--realtime", "--db", "x"},
+        std::vector<const char*>{"--file", "a.wav"},
+        std::vector<const char*>{"--file", "a.wav", "--db", "x", "--keep-days", "0"},
+        std::vector<const char*>{"--file", "a.wav", "--db", "x", "--bogus"},
+        std::vector<const char*>{"--file", "a.wav", "--db", "x", "--channels", "2"},
+        std::vector<const char*>{"--jack", "--rate", "44100", "--db", "x"},
+        std::vector<const char*>{"--jack", "--connect", "a:1", "a:2", "a:3", "--channels", "2", "--db", "x"},
+        std::vector<const char*>{"--alsa", "hw:0", "--channels", "7", "--db", "x"},
+        std::vector<const char*>{"report", "--db", "x", "--from", "2026-03-10T20:00Z"},
+        std::vector<const char*>{"report", "--db", "x", "--from", "yesterday", "--to", "2026-03-10"},
+        std::vector<const char*>{"report", "--db", "x", "--from", "2026-03-10T21:00Z", "--to",
+                                 "2026-03-10T20:00Z"},
+        std::vector<const char*>{"report", "--db", "x", "--from", "2026-02-30", "--to", "2026-03-10"},
+        std::vector<const char*>{"report", "--db", "x", "--from", "2026-03-09", "--to", "2026-03-10",
+                                 "--json", "--csv"},
+        std::vector<const char*>{"report", "--db", "x", "--from", "2026-03-09", "--to", "2026-03-10",
+                                 "--ml-threshold", "-5"}));
+
+struct TimeCase
+{
+    const char* text;
+    std::int64_t utcMs;
+};
+
+class TimeParsing : public testing::TestWithParam<TimeCase>
+{
+};
+
+TEST_P (TimeParsing, ZonesAndFractions)
+{
+    std::int64_t ms = 0;
+    ASSERT_TRUE (LogTime::parse (GetParam().text, ms));
+    EXPECT_EQ (ms, GetParam().utcMs);
+    EXPECT_TRUE (LogTime::parse (LogTime::iso (ms), ms));
+    EXPECT_EQ (ms, GetParam().utcMs);
+}
+
+INSTANTIATE_TEST_SUITE_P (Logger, TimeParsing,
+                          testing::Values (TimeCase{"2026-03-10T20:00:00Z", 1773172800000},
+                                           TimeCase{"2026-03-10T21:00:00+01:00", 1773172800000},
+                                           TimeCase{"2026-03-10T15:30:00.250-0430", 1773172800250},
+                                           TimeCase{"2026-03-10T20:00Z", 1773172800000}));
+
+// Events the steps show: each kind needs its condition for its whole duration, a gap ends a run.
+struct EventCase
+{
+    const char* name;
+    float momentary, shortTerm, peak;
+    int steps;
+    bool gapHalfway;
+    const char* expectedKind; // nullptr: no event
+};
+
+class Events : public testing::TestWithParam<EventCase>
+{
+};
+
+TEST_P (Events, OnlyWhenHeldLongEnough)
+{
+    EventDetector::Settings settings;
+    settings.silenceSeconds = 2.0;
+    settings.loudSeconds = 2.0;
+    settings.maxTruePeak = -1.0;
+    settings.loudAbove = -22.0;
+    EventDetector detector (settings);
+    std::vector<LogEvent> events;
+    const auto& c = GetParam();
+    for (int i = 0; i < c.steps; ++i)
+    {
+        StepRecord step;
+        step.timeMs = 100 * (i + 1) + (c.gapHalfway && i >= c.steps / 2 ? 5000 : 0);
+        step.momentary = c.momentary;
+        step.shortTerm = c.shortTerm;
+        step.numChannels = 2;
+        step.truePeak[1] = c.peak;
+        detector.add (step, events);
+    }
+
+    if (c.expectedKind == nullptr)
+        EXPECT_TRUE (events.empty());
+    else
+    {
+        ASSERT_EQ (events.size(), 1u);
+        EXPECT_EQ (events[0].kind, c.expectedKind);
+        EXPECT_EQ (events[0].timeMs, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    Logger, Events,
+    testing::Values (EventCase{"silence", -80.0f, -80.0f, -90.0f, 20, false, "silence"},
+                     EventCase{"shortSilence", -80.0f, -80.0f, -90.0f, 19, false, nullptr},
+                     EventCase{"silenceAcrossGap", -80.0f, -80.0f, -90.0f, 30, true, nullptr},
+                     EventCase{"loud", -20.0f, -21.9f, -10.0f, 20, false, "loud"},
+                     EventCase{"atTheEdge", -20.0f, -22.0f, -1.0f, 40, false, nullptr},
+                     EventCase{"peakOverOnce", -20.0f, -30.0f, -0.9f, 40, false, "true-peak-over"}),
+    [] (const auto& p) { return std::string (p.param.name); });
+
+// A database of a newer schema is refused, never written to.
+TEST (LoggerDatabase, RefusesNewerSchema)
+{
+    TemporaryFolder folder;
+    const auto file = folder["new.sqlite"];
+    {
+        LogDatabase db;
+        ASSERT_TRUE (db.open (file, false).wasOk());
+    }
+    ASSERT_EQ (run ("sqlite3", {file.getFullPathName(), "PRAGMA user_version = 99;"}).status, 0);
+    for (const bool readOnly : {false, true})
+    {
+        LogDatabase db;
+        const auto opened = db.open (file, readOnly);
+        ASSERT_TRUE (opened.failed());
+        EXPECT_TRUE (opened.getErrorMessage().contains ("newer"));
+    }
+}
+} // namespace

@@ -1,0 +1,111 @@
+#include "LogDatabase.h"
+#include "LogTime.h"
+#include "LoggerOptions.h"
+#include "RangeReport.h"
+#include "ReportOutput.h"
+#include "StreamLogger.h"
+
+#include "MeterSetup.h"
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+
+namespace
+{
+std::atomic<bool> stopRequested{false};
+
+void onSignal (int)
+{
+    stopRequested.store (true);
+}
+
+int usageError (const juce::String& message, bool report)
+{
+    std::fprintf (stderr, "tarn51-logger: %s\n\n%s", message.toRawUTF8(),
+                  LoggerOptions::usage (report).toRawUTF8());
+    return 2;
+}
+
+int report (const LoggerOptions& o)
+{
+    LogDatabase db;
+    if (const auto opened = db.open (o.databaseFile(), true); opened.failed())
+    {
+        std::cerr << "tarn51-logger: " << opened.getErrorMessage() << std::endl;
+        return 1;
+    }
+
+    RangeReport::Settings settings;
+    settings.standard = o.meter.standard;
+    settings.gating = o.meter.gating;
+    settings.target = o.target;
+    MeterSetup::hitThresholds (o.meter, settings.momentaryThreshold, settings.shortTermThreshold);
+
+    RangeReport::Result whole;
+    if (const auto computed = RangeReport::compute (db, o.fromMs, o.toMs, settings, whole); computed.failed())
+    {
+        std::cerr << "tarn51-logger: " << computed.getErrorMessage() << std::endl;
+        return 1;
+    }
+
+    juce::String out;
+    if (o.daily)
+    {
+        // The spot-check table: an hour a row, then the whole range.
+        out << ReportOutput::csvHeader (o.target.has_value());
+        constexpr std::int64_t hour = 60 * 60 * 1000;
+        for (auto start = o.fromMs; start < o.toMs; start += hour)
+        {
+            RangeReport::Result part;
+            if (const auto computed =
+                    RangeReport::compute (db, start, juce::jmin (o.toMs, start + hour), settings, part);
+                computed.failed())
+            {
+                std::cerr << "tarn51-logger: " << computed.getErrorMessage() << std::endl;
+                return 1;
+            }
+            out << ReportOutput::csvRow (LogTime::iso (start).substring (11, 16), part, settings);
+        }
+        out << ReportOutput::csvRow ("day", whole, settings);
+        if (o.json)
+            out = ReportOutput::json (whole, settings);
+    }
+    else if (o.json)
+        out = ReportOutput::json (whole, settings);
+    else if (o.csv)
+        out =
+            ReportOutput::csvHeader (o.target.has_value()) + ReportOutput::csvRow ("range", whole, settings);
+    else
+        out = ReportOutput::text (whole, settings);
+
+    std::fputs (out.toRawUTF8(), stdout);
+    return whole.failedTarget (settings) ? 3 : 0;
+}
+} // namespace
+
+int main (int argc, char* argv[])
+{
+    juce::StringArray arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.add (juce::String::fromUTF8 (argv[i]));
+
+    LoggerOptions options;
+    const auto parsed = LoggerOptions::parse (arguments, options);
+    if (parsed.failed())
+        return usageError (parsed.getErrorMessage(), options.report);
+
+    if (options.help)
+    {
+        std::fputs (LoggerOptions::usage (options.report).toRawUTF8(), stdout);
+        return 0;
+    }
+
+    if (options.report)
+        return report (options);
+
+    std::signal (SIGTERM, onSignal);
+    std::signal (SIGINT, onSignal);
+    std::signal (SIGPIPE, SIG_IGN);
+    return StreamLogger::run (options, stopRequested);
+}
