@@ -558,7 +558,15 @@ void Tarn51AudioProcessor::updateChannelPeak (float level, int channel)
     if (level > readings.peakHold[channel])
         readings.peakHold[channel] = level;
 
-    readings.peakPosition[channel] = (float)truePeakScale.positionOf ((double)level);
+    // The true-peak scale never changes, and a level (in 0.1 dB steps) mostly repeats from
+    // one block to the next: silent channels always do.
+    if (!(level == lastPeakLevel[channel]))
+    {
+        lastPeakLevel[channel] = level;
+        lastPeakPosition[channel] = (float)truePeakScale.positionOf ((double)level);
+    }
+
+    readings.peakPosition[channel] = lastPeakPosition[channel];
 }
 
 void Tarn51AudioProcessor::rebuildOutput (juce::AudioSampleBuffer& buffer, int numSamples)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <limits>
+
 #include "editor/MeterScale.h"
 #include "engine/LoudnessHistory.h"
 #include "engine/LoudnessResults.h"
@@ -106,6 +108,10 @@ public:
 
     // Per-channel true-peak bookkeeping for one block: over flags, peak hold, bar position.
     void updateChannelPeak (float level, int channel);
+    // Each channel's last peak level and its place on the true-peak scale. Audio thread.
+    static constexpr float noLevel = std::numeric_limits<float>::quiet_NaN();
+    float lastPeakLevel[numMeterChannels] = {noLevel, noLevel, noLevel, noLevel, noLevel, noLevel};
+    float lastPeakPosition[numMeterChannels] = {};
 
     // setParameter followed by the notification of the host (its automation records the
     // value): juce::AudioProcessor::setParameterNotifyingHost, without its deprecation
