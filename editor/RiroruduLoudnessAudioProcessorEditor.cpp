@@ -25,7 +25,6 @@ RiroruduLoudnessAudioProcessorEditor::RiroruduLoudnessAudioProcessorEditor (Tarn
     setSize (editorWidth, editorHeight);
 
     buildHistogramPanel();
-    buildMeterPanel();
 
     // Children in drawing order: the panels and the pages behind the tab column.
     addAndMakeVisible (histogramPanel);
@@ -76,55 +75,6 @@ void RiroruduLoudnessAudioProcessorEditor::buildHistogramPanel()
     histogramSwitch.setBounds (49, 405, 32, 13);
     histogramSwitch.addListener (this);
     histogramPanel.addAndMakeVisible (histogramSwitch);
-}
-
-void RiroruduLoudnessAudioProcessorEditor::buildMeterPanel()
-{
-    meterPanel.setImage (imageEbu9, juce::RectanglePlacement::stretchToFit);
-
-    meterPanel.addAndMakeVisible (momentaryBar);
-    momentaryBar.setMeterBounds (58, 41, 25);
-
-    rangeMeter.setBounds (110, 41, 16, 352);
-    meterPanel.addAndMakeVisible (rangeMeter);
-
-    targetArrow.setBounds (126, 41, 16, 352);
-    meterPanel.addAndMakeVisible (targetArrow);
-
-    WidgetStyle::label (peakLabel, meterPanel, "Peak", 167, 17, 90, 60, 17.0f);
-
-    WidgetStyle::buttonImages (peakAlarmButton, {imageAlertOff, {}, {}, imageAlertOff, imageAlertOn});
-    peakAlarmButton.setClickingTogglesState (true);
-    peakAlarmButton.setBounds (210, 37, 20, 20);
-    peakAlarmButton.setEnabled (false);
-    peakAlarmButton.addListener (this);
-    meterPanel.addAndMakeVisible (peakAlarmButton);
-
-    const auto centred = juce::Justification::centred;
-    WidgetStyle::label (integratedReadout, meterPanel, {}, 154, 75, 84, 60, 15.0f, centred);
-    WidgetStyle::label (integratedCaption, meterPanel, "Integrated", 154, 92, 84, 60, 14.0f, centred);
-    WidgetStyle::label (shortTermReadout, meterPanel, {}, 154, 135, 84, 60, 15.0f, centred);
-    WidgetStyle::label (shortTermCaption, meterPanel, "Short Term", 154, 152, 84, 60, 14.0f, centred);
-    WidgetStyle::label (rangeReadout, meterPanel, {}, 154, 195, 84, 60, 15.0f, centred);
-    WidgetStyle::label (rangeCaption, meterPanel, "Range", 154, 212, 84, 60, 14.0f, centred);
-    WidgetStyle::label (standardIndicator, meterPanel, {}, 154, 248, 84, 60, 15.0f, centred);
-    WidgetStyle::label (elapsedTime, meterPanel, "00:00:00:00", 154, 285, 84, 60, 15.0f);
-
-    WidgetStyle::buttonImages (
-        playPauseButton, {imagePlay, {}, {}, imagePlayDisabled, imagePause, {}, {}, imagePauseDisabled});
-    playPauseButton.setClickingTogglesState (true);
-    playPauseButton.setBounds (154, 330, 84, 24);
-    playPauseButton.addListener (this);
-    meterPanel.addAndMakeVisible (playPauseButton);
-
-    WidgetStyle::buttonImages (resetButton, {imageReset, {}, imageResetPushed});
-    resetButton.setBounds (154, 369, 84, 24);
-    resetButton.addListener (this);
-    meterPanel.addAndMakeVisible (resetButton);
-
-    WidgetStyle::label (unitCaption, meterPanel, "ML   LUFS", 32, 406, 84, 22, 16.0f);
-    unitCaption.setColour (juce::Label::backgroundColourId, EditorPalette::black);
-    WidgetStyle::label (unitCaptionK, meterPanel, "k", 53, 410, 84, 22, 12.0f);
 }
 
 void RiroruduLoudnessAudioProcessorEditor::buildPageTabs()
@@ -195,13 +145,7 @@ void RiroruduLoudnessAudioProcessorEditor::changeListenerCallback (juce::ChangeB
 
 void RiroruduLoudnessAudioProcessorEditor::buttonClicked (juce::Button* button)
 {
-    if (button == &playPauseButton)
-        tarnProcessor.manualRun = playPauseButton.getToggleState() ? 1 : 0;
-    else if (button == &resetButton)
-        tarnProcessor.resetMeasurement();
-    else if (button == &peakAlarmButton)
-        clearOverloads();
-    else if (button == &histogramSwitch)
+    if (button == &histogramSwitch)
         setParameterFromControl ("Histogram Loudness", histogramSwitch.getToggleState() ? 1.0f : 0.0f);
 }
 
@@ -278,51 +222,32 @@ void RiroruduLoudnessAudioProcessorEditor::timerCallback()
     const auto following = settingsPage.followsTransport();
     takeSnapshot();
     const auto& s = snapshot;
-    const auto& r = s.readings;
-
-    elapsedTime.setText (ReadoutText::elapsed (r.measuredSamples, s.sampleRate, s.frameRate),
-                         juce::dontSendNotification);
-
-    if (following)
-        playPauseButton.setToggleState (s.measuring, juce::dontSendNotification);
+    meterPanel.showRunState (s, following);
 
     // The settings page first: the other parts read the settings as its controls hold them.
     settingsPage.update (s);
     snapshot.controls = settingsPage.controls();
-    histogramSwitch.setToggleState ((int)s.valueOf (s.indices.histogramLoudness) == 1,
-                                    juce::dontSendNotification);
     reactToChanges (s);
 
-    momentaryBar.setLevel (r.momentaryPosition);
-    targetArrow.setTarget (r.shortTermPosition);
-    rangeMeter.setTargetRange (r.rangeLowPosition, r.rangeHighPosition);
-    rangeReadout.setText (ReadoutText::value (r.loudnessRange, ReadoutText::rangeUnit()),
-                          juce::dontSendNotification);
-    showLoudnessReadouts (s);
-    showHistogram (s.valueOf (s.indices.histogramLoudness) == 0.0f);
+    meterPanel.update (s, settingsPage.standardText(), settingsPage.followsTransport());
 
+    if (meterPanel.getScaleType() != lastScaleType)
+    {
+        lastScaleType = meterPanel.getScaleType();
+        histogram.setScaleType (lastScaleType);
+    }
+
+    showHistogram (s.valueOf (s.indices.histogramLoudness) == 0.0f);
     truePeakPage.update (s);
     statisticsPage.update (s);
     showHistory (s);
-    showAlarm (r);
-    runAlarmHold (r);
+    runAlarmHold (s.readings);
 }
 
 void RiroruduLoudnessAudioProcessorEditor::reactToChanges (const PageSnapshot& s)
 {
     const auto& i = s.indices;
-
-    if (s.changed (i.standard) || s.changed (i.scale) || s.changed (i.unit) || s.changed (i.referenceLevel))
-    {
-        updateCaption (s);
-        updateScaleImage (s);
-    }
-
-    if (s.changed (i.standard) || s.changed (i.type))
-        updateStandardIndicator (s);
-
-    if (s.changed (i.followTransport))
-        playPauseButton.setEnabled (!settingsPage.followsTransport());
+    histogramSwitch.setToggleState ((int)s.valueOf (i.histogramLoudness) == 1, juce::dontSendNotification);
 
     if (s.changed (i.overTime))
         resetAlarmHold (s);
@@ -343,46 +268,6 @@ void RiroruduLoudnessAudioProcessorEditor::reactToChanges (const PageSnapshot& s
     }
 }
 
-void RiroruduLoudnessAudioProcessorEditor::updateCaption (const PageSnapshot& s)
-{
-    const auto key = (s.controls.ebu ? 1 : 0) + (s.controls.relative ? 2 : 0);
-
-    if (key == lastCaptionKey)
-        return;
-
-    lastCaptionKey = key;
-
-    static const char* const texts[] = {"ML   LKFS", "ML   LUFS", "ML   LU", "ML   LU"};
-    const auto relative = key >= 2;
-    unitCaption.setText (texts[key], juce::dontSendNotification);
-    unitCaption.setBounds (relative ? 41 : 33, 406, 84, 22);
-    unitCaptionK.setBounds (relative ? 62 : 53, 410, 84, 22);
-}
-
-void RiroruduLoudnessAudioProcessorEditor::updateScaleImage (const PageSnapshot& s)
-{
-    const auto& c = s.controls;
-    const auto type = (c.relative ? 1 : 0) + (c.scaleId == 2 ? 2 : 0) + (c.ebu ? 0 : 4);
-
-    if (type == lastScaleKey)
-        return;
-
-    lastScaleKey = type;
-    const juce::Image* images[] = {&imageEbu9,  &imageLu9, &imageEbu18,  &imageLu18,
-                                   &imageAtsc9, &imageLu9, &imageAtsc18, &imageLu18};
-    meterPanel.setImage (*images[type], juce::RectanglePlacement::stretchToFit);
-    histogram.setScaleType (type);
-    meterPanel.repaint();
-}
-
-void RiroruduLoudnessAudioProcessorEditor::updateStandardIndicator (const PageSnapshot& s)
-{
-    standardIndicator.setText (settingsPage.standardText(), juce::dontSendNotification);
-    // Red while gating is switched off: the integrated value then follows no standard.
-    standardIndicator.setColour (juce::Label::textColourId,
-                                 s.controls.gatingOff ? EditorPalette::alarmRed : EditorPalette::okGreen);
-}
-
 void RiroruduLoudnessAudioProcessorEditor::resetAlarmHold (const PageSnapshot& s)
 {
     alarmHoldCounting = false;
@@ -392,50 +277,6 @@ void RiroruduLoudnessAudioProcessorEditor::resetAlarmHold (const PageSnapshot& s
 
     if (alarmHoldEnabled)
         alarmHoldLimit = (int)(seconds * 1000.0 / refreshIntervalMilliseconds);
-}
-
-void RiroruduLoudnessAudioProcessorEditor::showLoudnessReadouts (const PageSnapshot& s)
-{
-    const auto ebu = s.controls.ebu;
-    const auto& limits = ebu ? ebuLimits : atscLimits;
-    auto integrated = (float)s.readings.integrated;
-    auto shortTerm = (float)s.readings.shortTerm;
-
-    auto integratedColour = EditorPalette::alarmRed;
-
-    if (limits.l2 <= integrated && integrated <= limits.l1)
-        integratedColour = EditorPalette::okGreen;
-    else if ((limits.l1 < integrated && integrated <= limits.l0) ||
-             (limits.l3 <= integrated && integrated < limits.l2))
-        integratedColour = EditorPalette::cautionYellow;
-
-    const auto shortTermColour =
-        s.controls.shortTermThreshold < (double)shortTerm ? EditorPalette::alarmRed : EditorPalette::okGreen;
-
-    juce::String unit;
-
-    if (s.controls.relative)
-    {
-        unit = "LU";
-        const auto offset = ebu ? 23.0f : 24.0f;
-        const auto relative = [offset] (float level) { return level > -70.0f ? level + offset : -70.0f; };
-        integrated = relative (integrated);
-        shortTerm = relative (shortTerm);
-    }
-    else
-    {
-        unit = ebu ? "LUFS" : "LKFS";
-    }
-
-    integratedReadout.setColour (juce::Label::textColourId, integratedColour);
-    shortTermReadout.setColour (juce::Label::textColourId, shortTermColour);
-    shortTermReadout.setText (ReadoutText::value (shortTerm, unit), juce::dontSendNotification);
-    integratedReadout.setText (ReadoutText::value (integrated, unit), juce::dontSendNotification);
-
-    // The range is dimmed until a minute has been measured: it is still settling.
-    const auto stable = MeterReadings::isRangeStable (s.readings.measuredSamples, s.sampleRate);
-    rangeReadout.setColour (juce::Label::textColourId,
-                            stable ? EditorPalette::white : EditorPalette::midGrey);
 }
 
 void RiroruduLoudnessAudioProcessorEditor::showHistogram (bool momentarySource)
@@ -460,23 +301,10 @@ void RiroruduLoudnessAudioProcessorEditor::showHistory (const PageSnapshot& s)
 {
     // The page follows the meter's scale and alarm level even while hidden, but takes the
     // history's new steps only while it is shown.
-    historyPage.setDisplay (juce::jmax (0, lastScaleKey), (float)s.controls.alarmLevel, s.frameRate);
+    historyPage.setDisplay (juce::jmax (0, lastScaleType), (float)s.controls.alarmLevel, s.frameRate);
 
     if (pageShown[historyPageIndex])
         historyPage.refresh();
-}
-
-void RiroruduLoudnessAudioProcessorEditor::showAlarm (const MeterReadings& r)
-{
-    const auto over = r.truePeakOver == 1;
-
-    if (over)
-        peakAlarmButton.setEnabled (true);
-
-    peakAlarmButton.setToggleState (over, juce::dontSendNotification);
-
-    if (!over)
-        peakAlarmButton.setEnabled (false);
 }
 
 void RiroruduLoudnessAudioProcessorEditor::runAlarmHold (const MeterReadings& r)

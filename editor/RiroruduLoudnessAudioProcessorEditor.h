@@ -1,15 +1,13 @@
 #pragma once
 
 #include "editor/AboutPage.h"
+#include "editor/LoudnessMeterPanel.h"
 #include "editor/EditorPalette.h"
 #include "editor/OSKAHistogramContainer.h"
 #include "editor/OSKAHistoryPage.h"
 #include "editor/PageActions.h"
 #include "editor/PageSnapshot.h"
-#include "editor/RIRORuduArrowVU.h"
-#include "editor/RIRORuduLRVU.h"
 #include "editor/RIRORuduLoudnessHistogram.h"
-#include "editor/RIRORuduVU.h"
 #include "editor/SettingsPage.h"
 #include "editor/StatisticsPage.h"
 #include "editor/TruePeakMeterPage.h"
@@ -84,16 +82,6 @@ public:
     using AudioSettingsCallback = void (*) (void* context);
     void setAudioSettingsCallback (AudioSettingsCallback callback, void* context);
 
-    // Limits of the integrated readout's colours (LUFS): green from L2 to L1, yellow up to L0
-    // and down to L3, red beyond.
-    struct IntegratedLimits
-    {
-        float l0, l1, l2, l3;
-    };
-
-    static constexpr IntegratedLimits ebuLimits{-20.6f, -22.0f, -24.0f, -28.4f};
-    static constexpr IntegratedLimits atscLimits{-20.6f, -22.0f, -26.0f, -28.4f};
-
 private:
     friend struct EditorProbe; // the editor tests read the widgets' states
 
@@ -108,20 +96,14 @@ private:
     };
 
     void buildHistogramPanel();
-    void buildMeterPanel();
     void buildPageTabs();
 
     // Refresh steps.
     void takeSnapshot();
     void reactToChanges (const PageSnapshot& s);
-    void updateCaption (const PageSnapshot& s);
-    void updateScaleImage (const PageSnapshot& s);
-    void updateStandardIndicator (const PageSnapshot& s);
     void resetAlarmHold (const PageSnapshot& s);
-    void showLoudnessReadouts (const PageSnapshot& s);
     void showHistogram (bool momentarySource);
     void showHistory (const PageSnapshot& s);
-    void showAlarm (const MeterReadings& r);
     void runAlarmHold (const MeterReadings& r);
 
     Tarn51AudioProcessor& tarnProcessor;
@@ -130,33 +112,7 @@ private:
     static juce::Image decode (const char* data, int size) { return WidgetStyle::decode (data, size); }
 
     // Decoded images, declared before the widgets built from them.
-    juce::Image imageEbu9 = decode (BinaryData::Tarn_EBU_9_png, BinaryData::Tarn_EBU_9_pngSize);
-    juce::Image imageEbu18 = decode (BinaryData::Tarn_EBU_18_png, BinaryData::Tarn_EBU_18_pngSize);
-    juce::Image imageAtsc9 = decode (BinaryData::Tarn_ATSC_9_png, BinaryData::Tarn_ATSC_9_pngSize);
-    juce::Image imageAtsc18 = decode (BinaryData::Tarn_ATSC_18_png, BinaryData::Tarn_ATSC_18_pngSize);
-    juce::Image imageLu9 = decode (BinaryData::Tarn_LU_9_png, BinaryData::Tarn_LU_9_pngSize);
-    juce::Image imageLu18 = decode (BinaryData::Tarn_LU_18_png, BinaryData::Tarn_LU_18_pngSize);
-    juce::Image imageVu = decode (BinaryData::VU_png, BinaryData::VU_pngSize);
-    juce::Image imageVuBlack = decode (BinaryData::VUblack_png, BinaryData::VUblack_pngSize);
-    juce::Image imageArrowBackground =
-        decode (BinaryData::VST_Target_arrow_bkg_png, BinaryData::VST_Target_arrow_bkg_pngSize);
-    juce::Image imageArrow =
-        decode (BinaryData::VST_Target_arrow_blue_png, BinaryData::VST_Target_arrow_blue_pngSize);
-    juce::Image imageRangeBackground =
-        decode (BinaryData::VST_Targeting_alb_png, BinaryData::VST_Targeting_alb_pngSize);
-    juce::Image imageRange =
-        decode (BinaryData::VST_Targeting_blue_png, BinaryData::VST_Targeting_blue_pngSize);
-    juce::Image imageAlertOff = decode (BinaryData::TP_ALERT_OFF_png, BinaryData::TP_ALERT_OFF_pngSize);
-    juce::Image imageAlertOn = decode (BinaryData::TP_ALERT_ON_png, BinaryData::TP_ALERT_ON_pngSize);
     juce::Image imageLogo = decode (BinaryData::Logo_png, BinaryData::Logo_pngSize);
-    juce::Image imagePlay = decode (BinaryData::butPlay_png, BinaryData::butPlay_pngSize);
-    juce::Image imagePlayDisabled =
-        decode (BinaryData::butPlayDisabled_png, BinaryData::butPlayDisabled_pngSize);
-    juce::Image imagePause = decode (BinaryData::butPause_png, BinaryData::butPause_pngSize);
-    juce::Image imagePauseDisabled =
-        decode (BinaryData::butPauseDisabled_png, BinaryData::butPauseDisabled_pngSize);
-    juce::Image imageReset = decode (BinaryData::butReset_png, BinaryData::butReset_pngSize);
-    juce::Image imageResetPushed = decode (BinaryData::but_ResetPush_png, BinaryData::but_ResetPush_pngSize);
     juce::Image imageSwitchOff = decode (BinaryData::Switch_Off_png, BinaryData::Switch_Off_pngSize);
     juce::Image imageSwitchOffOver =
         decode (BinaryData::Switch_Off_Over_png, BinaryData::Switch_Off_Over_pngSize);
@@ -174,18 +130,7 @@ private:
     juce::DrawableButton histogramSwitch{"histogramSwitch", juce::DrawableButton::ImageStretched};
     juce::Label histogramMomentaryLabel, histogramMomentaryK, histogramShortTermLabel, histogramShortTermK;
 
-    // Meter panel.
-    juce::ImageComponent meterPanel;
-    RIRORuduVU momentaryBar{imageVuBlack, imageVu};
-    RIRORuduLRVU rangeMeter{imageRangeBackground, imageRange};
-    RIRORuduArrowVU targetArrow{imageArrowBackground, imageArrow};
-    juce::Label peakLabel;
-    juce::DrawableButton peakAlarmButton{"peakAlarm", juce::DrawableButton::ImageStretched};
-    juce::Label integratedReadout, integratedCaption, shortTermReadout, shortTermCaption, rangeReadout,
-        rangeCaption, standardIndicator, elapsedTime;
-    juce::DrawableButton playPauseButton{"playPause", juce::DrawableButton::ImageStretched};
-    juce::DrawableButton resetButton{"reset", juce::DrawableButton::ImageStretched};
-    juce::Label unitCaption, unitCaptionK;
+    LoudnessMeterPanel meterPanel{tarnProcessor, *this};
 
     // Pages.
     TruePeakMeterPage truePeakPage{*this};
@@ -198,8 +143,7 @@ private:
 
     // Refresh state.
     PageSnapshot snapshot;
-    int lastScaleKey = -1;
-    int lastCaptionKey = -1;
+    int lastScaleType = -1;
     juce::Array<float> cachedLevels, cachedCounts;
     juce::Array<float> freshLevels, freshCounts;
     bool alarmHoldEnabled = false;

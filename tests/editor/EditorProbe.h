@@ -29,19 +29,19 @@ struct EditorProbe
     juce::DrawableButton& histogramSwitch() { return editor.histogramSwitch; }
 
     // Meter panel.
-    RIRORuduVU& momentaryBar() { return editor.momentaryBar; }
-    RIRORuduLRVU& rangeMeter() { return editor.rangeMeter; }
-    RIRORuduArrowVU& targetArrow() { return editor.targetArrow; }
-    juce::DrawableButton& peakAlarm() { return editor.peakAlarmButton; }
-    juce::Label& integratedReadout() { return editor.integratedReadout; }
-    juce::Label& shortTermReadout() { return editor.shortTermReadout; }
-    juce::Label& rangeReadout() { return editor.rangeReadout; }
-    juce::Label& standardIndicator() { return editor.standardIndicator; }
-    juce::Label& elapsedTime() { return editor.elapsedTime; }
-    juce::DrawableButton& playPause() { return editor.playPauseButton; }
-    juce::DrawableButton& reset() { return editor.resetButton; }
-    juce::Label& unitCaption() { return editor.unitCaption; }
-    juce::Label& unitCaptionK() { return editor.unitCaptionK; }
+    RIRORuduVU& momentaryBar() { return editor.meterPanel.momentaryBar; }
+    RIRORuduLRVU& rangeMeter() { return editor.meterPanel.rangeMeter; }
+    RIRORuduArrowVU& targetArrow() { return editor.meterPanel.targetArrow; }
+    juce::DrawableButton& peakAlarm() { return editor.meterPanel.peakAlarmButton; }
+    juce::Label& integratedReadout() { return editor.meterPanel.integratedReadout; }
+    juce::Label& shortTermReadout() { return editor.meterPanel.shortTermReadout; }
+    juce::Label& rangeReadout() { return editor.meterPanel.rangeReadout; }
+    juce::Label& standardIndicator() { return editor.meterPanel.standardIndicator; }
+    juce::Label& elapsedTime() { return editor.meterPanel.elapsedTime; }
+    juce::DrawableButton& playPause() { return editor.meterPanel.playPauseButton; }
+    juce::DrawableButton& reset() { return editor.meterPanel.resetButton; }
+    juce::Label& unitCaption() { return editor.meterPanel.unitCaption; }
+    juce::Label& unitCaptionK() { return editor.meterPanel.unitCaptionK; }
 
     // True-peak page.
     RIRORuduVU& truePeakBar (int c) { return editor.truePeakPage.bars[c]; }
@@ -90,12 +90,12 @@ struct EditorProbe
     juce::HyperlinkButton& userGuideLink() { return editor.aboutPage.userGuideLink; }
 
     // The decoded images, to tell which one a component shows.
-    const juce::Image& imageEbu9() { return editor.imageEbu9; }
-    const juce::Image& imageLu9() { return editor.imageLu9; }
-    const juce::Image& imageLu18() { return editor.imageLu18; }
-    const juce::Image& imageAtsc18() { return editor.imageAtsc18; }
+    const juce::Image& imageEbu9() { return editor.meterPanel.imageEbu9; }
+    const juce::Image& imageLu9() { return editor.meterPanel.imageLu9; }
+    const juce::Image& imageLu18() { return editor.meterPanel.imageLu18; }
+    const juce::Image& imageAtsc18() { return editor.meterPanel.imageAtsc18; }
     const juce::Image& imagePeak18() { return editor.truePeakPage.imagePeak18; }
     const juce::Image& imagePeak20() { return editor.truePeakPage.imagePeak20; }
-    const juce::Image& imagePlay() { return editor.imagePlay; }
-    const juce::Image& imagePause() { return editor.imagePause; }
+    const juce::Image& imagePlay() { return editor.meterPanel.imagePlay; }
+    const juce::Image& imagePause() { return editor.meterPanel.imagePause; }
 };
