@@ -57,7 +57,11 @@ RiroruduLoudnessAudioProcessorEditor::~RiroruduLoudnessAudioProcessorEditor()
 //==============================================================================
 void RiroruduLoudnessAudioProcessorEditor::buildHistogramPanel()
 {
-    histogramLogo.setImage (imageLogo, juce::RectanglePlacement::centred);
+    // The logo and the switch keep their own references to the images.
+    using namespace BinaryData;
+    const auto image = WidgetStyle::decode;
+
+    histogramLogo.setImage (image (Logo_png, Logo_pngSize), juce::RectanglePlacement::centred);
     histogramLogo.setBounds (12, 0, 60, 25);
     histogramPanel.addAndMakeVisible (histogramLogo);
 
@@ -69,8 +73,12 @@ void RiroruduLoudnessAudioProcessorEditor::buildHistogramPanel()
     WidgetStyle::label (histogramShortTermLabel, histogramPanel, "SL", 82, 403, 84, 20, 15.0f);
     WidgetStyle::label (histogramShortTermK, histogramPanel, "k", 96, 407, 84, 20, 12.0f);
 
-    WidgetStyle::buttonImages (
-        histogramSwitch, {imageSwitchOff, imageSwitchOffOver, {}, {}, imageSwitchOn, imageSwitchOnOver});
+    WidgetStyle::buttonImages (histogramSwitch, {image (Switch_Off_png, Switch_Off_pngSize),
+                                                 image (Switch_Off_Over_png, Switch_Off_Over_pngSize),
+                                                 {},
+                                                 {},
+                                                 image (Switch_On_png, Switch_On_pngSize),
+                                                 image (Switch_On_Over_png, Switch_On_Over_pngSize)});
     histogramSwitch.setClickingTogglesState (true);
     histogramSwitch.setBounds (49, 405, 32, 13);
     histogramSwitch.addListener (this);

@@ -109,17 +109,6 @@ private:
     Tarn51AudioProcessor& tarnProcessor;
     const bool standalone;
 
-    static juce::Image decode (const char* data, int size) { return WidgetStyle::decode (data, size); }
-
-    // Decoded images, declared before the widgets built from them.
-    juce::Image imageLogo = decode (BinaryData::Logo_png, BinaryData::Logo_pngSize);
-    juce::Image imageSwitchOff = decode (BinaryData::Switch_Off_png, BinaryData::Switch_Off_pngSize);
-    juce::Image imageSwitchOffOver =
-        decode (BinaryData::Switch_Off_Over_png, BinaryData::Switch_Off_Over_pngSize);
-    juce::Image imageSwitchOn = decode (BinaryData::Switch_On_png, BinaryData::Switch_On_pngSize);
-    juce::Image imageSwitchOnOver =
-        decode (BinaryData::Switch_On_Over_png, BinaryData::Switch_On_Over_pngSize);
-
     bool pageShown[numPages] = {true, false, false, false, false};
 
     // Histogram panel.
