@@ -4,10 +4,19 @@
 #include "processor/Tarn51AudioProcessor.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 
 namespace
 {
+// The bench draws the editor itself and needs no display. Without a DISPLAY the framework would
+// try the X server at :0, if some other program runs one there, and would go down with it.
+[[maybe_unused]] const bool withoutDisplay = []
+{
+    const auto* display = std::getenv ("DISPLAY");
+    return (display != nullptr && *display != 0) || ::setenv ("DISPLAY", ":65535", 1) == 0;
+}();
+
 constexpr int ticksPerSecond = 1000 / RiroruduLoudnessAudioProcessorEditor::refreshIntervalMilliseconds;
 constexpr int stepsPerSecond = 10;
 constexpr int historyTab = 4;

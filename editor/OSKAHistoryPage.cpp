@@ -1,6 +1,6 @@
 #include "editor/OSKAHistoryPage.h"
 
-#include "editor/RiroruduLoudnessAudioProcessorEditor.h"
+#include "editor/EditorPalette.h"
 
 #include <limits>
 
@@ -31,10 +31,9 @@ OSKAHistoryPage::OSKAHistoryPage (const LoudnessHistory& h)
     spanBox.addItem ("10 min", minutes10);
     spanBox.addItem ("Whole programme", wholeProgramme);
     spanBox.setSelectedId (minutes3, juce::dontSendNotification);
-    using Editor = RiroruduLoudnessAudioProcessorEditor;
-    spanBox.setColour (juce::ComboBox::backgroundColourId, Editor::lightGrey);
-    spanBox.setColour (juce::ComboBox::outlineColourId, Editor::midGrey);
-    spanBox.setColour (juce::ComboBox::buttonColourId, Editor::midGrey);
+    spanBox.setColour (juce::ComboBox::backgroundColourId, EditorPalette::lightGrey);
+    spanBox.setColour (juce::ComboBox::outlineColourId, EditorPalette::midGrey);
+    spanBox.setColour (juce::ComboBox::buttonColourId, EditorPalette::midGrey);
     spanBox.setColour (juce::ComboBox::arrowColourId, juce::Colours::black);
     spanBox.setLookAndFeel (&boxLook);
     spanBox.setBounds (188, 41, 120, 13);

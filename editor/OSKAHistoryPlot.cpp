@@ -1,6 +1,6 @@
 #include "editor/OSKAHistoryPlot.h"
 
-#include "editor/RiroruduLoudnessAudioProcessorEditor.h"
+#include "editor/EditorPalette.h"
 #include "report/ReadoutText.h"
 
 #include <cmath>
@@ -9,16 +9,15 @@
 namespace
 {
 using Bucket = LoudnessHistory::Bucket;
-using Editor = RiroruduLoudnessAudioProcessorEditor;
 
 // The meter's palette: short-term loudness in its blue, the integrated loudness and the target
 // band in its green, overs in its red, grids and labels in its greys.
 const juce::Colour background (0xFF000000);
-const auto& gridGrey = Editor::midGrey;
-const auto& labelGrey = Editor::lightGrey;
-const auto& shortTermBlue = Editor::accentBlue;
-const auto& integratedGreen = Editor::okGreen;
-const auto& overRed = Editor::alarmRed;
+const auto& gridGrey = EditorPalette::midGrey;
+const auto& labelGrey = EditorPalette::lightGrey;
+const auto& shortTermBlue = EditorPalette::accentBlue;
+const auto& integratedGreen = EditorPalette::okGreen;
+const auto& overRed = EditorPalette::alarmRed;
 
 // One pixel column of the curves: the buckets that fall on it, merged.
 struct Column

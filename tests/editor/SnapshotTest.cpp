@@ -115,3 +115,82 @@ TEST (EditorSnapshots, TextsFitAndKeepClearOfEachOther)
         EXPECT_LT (captionEnd + 3.0f, valueStart) << caption->getText();
     }
 }
+
+namespace
+{
+// FNV-1a over the rendered pixels, row by row, as text to pin a page's picture.
+juce::String pixelHash (const juce::Image& image)
+{
+    const juce::Image::BitmapData data (image, juce::Image::BitmapData::readOnly);
+    std::uint64_t hash = 14695981039346656037ull;
+
+    for (int y = 0; y < data.height; ++y)
+    {
+        const auto* row = data.getLinePointer (y);
+
+        for (int i = 0; i < data.width * data.pixelStride; ++i)
+            hash = (hash ^ row[i]) * 1099511628211ull;
+    }
+
+    return juce::String::toHexString ((juce::int64)hash).paddedLeft ('0', 16);
+}
+
+struct PinnedPage
+{
+    bool standalone;
+    int page;
+    const char* name;
+    const char* hash;
+};
+
+// Hashes of the pictures as first drawn, so that a change of the editor's structure that moves
+// one pixel shows. Debian 12's fonts are fixed, so the pictures are the same on every CI run; a
+// deliberate change of the looks, or of the version line on the About page, means new hashes.
+const PinnedPage pinnedPages[] = {
+    {false, 0, "plugin-tp", "e6c1510af922025c"},
+    {false, 1, "plugin-statistics", "04beb85f531a01c5"},
+    {false, 2, "plugin-settings", "b3364998a0773ba4"},
+    {false, 3, "plugin-about", "0450593800d45395"},
+    {false, 4, "plugin-history", "dbc802972ceec78f"},
+    {true, 0, "standalone-tp", "6de295f11af90bc1"},
+    {true, 1, "standalone-statistics", "3912b94cfaff6e7b"},
+    {true, 2, "standalone-settings", "e1b3222797ad98f4"},
+    {true, 3, "standalone-about", "da4ad8e94e21eddb"},
+    {true, 4, "standalone-history", "7659121f08767224"},
+};
+
+void PrintTo (const PinnedPage& pinned, std::ostream* out)
+{
+    *out << pinned.name;
+}
+
+class PinnedSnapshots : public ::testing::TestWithParam<PinnedPage>
+{
+};
+} // namespace
+
+// Each page of both editors after the -23 LUFS programme, pixel for pixel as first drawn.
+TEST_P (PinnedSnapshots, PageKeepsItsPixels)
+{
+    const auto& pinned = GetParam();
+    Fixture f (pinned.standalone);
+    f.playHead.info.setFrameRate (juce::AudioPlayHead::fps25);
+    f.setParameter ("ML Threshold", -22.0f);
+    f.setParameter ("STL Threshold", -22.0f);
+    // The standalone program measures while its play button is down.
+    if (pinned.standalone)
+        Fixture::click (f.probe->playPause());
+
+    f.measure (speechProgramme());
+    f.tick (80);
+
+    f.probe->tabs().setCurrentTabIndex (pinned.page);
+    f.probe->tabs().dispatchPendingMessages();
+    const auto image = render (*f.editor);
+    writeSnapshot (pinned.name, image);
+    EXPECT_EQ (pixelHash (image), pinned.hash) << pinned.name;
+}
+
+INSTANTIATE_TEST_SUITE_P (EditorSnapshots, PinnedSnapshots, ::testing::ValuesIn (pinnedPages),
+                          [] (const auto& test)
+                          { return juce::String (test.param.name).removeCharacters ("-").toStdString(); });
