@@ -15,7 +15,7 @@ packages=(
     libebur128-dev time
     # tarn51-measure decodes through FFmpeg's libraries; the ffmpeg command makes test fixtures.
     libavformat-dev libavcodec-dev libavutil-dev libswresample-dev ffmpeg
-    xvfb xauth x11-apps xdotool imagemagick jackd2 openbox x11-utils
+    xvfb xauth x11-apps xdotool imagemagick jackd2 openbox fluxbox x11-utils
     jalv binutils ardour python3
     help2man lintian desktop-file-utils dpkg-dev
     clang libclang-rt-14-dev
