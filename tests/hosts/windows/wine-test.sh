@@ -10,6 +10,7 @@
 #                files JUCE reads and for those FFmpeg reads (MOV, MXF tracks, AC-3, Opus)
 #   standalone   Tarn51Standalone.exe shows its window and writes its settings file on a close
 #                request
+#   standalone-beside  twenty starts of it beside another Wine program whose display goes
 # Exits 77 (reported by CTest as skipped) when Wine or the Windows build is missing.
 set -euo pipefail
 
@@ -128,6 +129,10 @@ measure)
 
 standalone)
     bash "$here/standalone-test.sh" "$win" "$snapshots"
+    ;;
+
+standalone-beside)
+    bash "$here/standalone-beside-test.sh" "$win"
     ;;
 
 *)
