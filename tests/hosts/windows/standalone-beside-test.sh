@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Tarn51Standalone.exe started twenty times beside another Wine program of the same prefix,
-# each time with a fresh wineserver: the other program starts first, on an X display that then
-# goes away, as when another test ends, and the prefix's desktop is left on that display; DXGI
-# makes no factory then. Every start must show the program's window on its own display.
+# each time with a fresh wineserver: the other program starts first, on an X display that goes
+# away while it starts, as when another test ends, and the prefix's desktop is left on that
+# display; DXGI makes no factory then. Every start must show the program's window on its own
+# display.
 #
 # usage: standalone-beside-test.sh WINDOWS-BUILD-DIR   (WINEPREFIX set by the caller)
 set -euo pipefail
@@ -31,8 +32,8 @@ for start in $(seq 20); do
     other_xvfb=$xvfb
     DISPLAY=":$(cat "$work/display-other-$start")" "$wine" notepad > "$work/other.log" 2>&1 &
     other=$!
-    DISPLAY=":$(cat "$work/display-other-$start")" wait_for 20 xdotool search --onlyvisible --name Notepad ||
-        fail "start $start: the other program showed no window"
+    # Its display goes while it is starting.
+    sleep 4
     kill "$other_xvfb"
     wait "$other_xvfb" 2> /dev/null || true
 
