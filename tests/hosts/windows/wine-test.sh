@@ -128,7 +128,7 @@ measure)
     ;;
 
 standalone)
-    bash "$here/standalone-test.sh" "$win" "$snapshots"
+    bash "$here/standalone-test.sh" "$win" "$snapshots" "$linux/tests/standalone/tarn51-x11-close-window"
     ;;
 
 standalone-beside)
