@@ -35,7 +35,7 @@ juce_add_plugin(Tarn51
     COMPANY_WEBSITE "https://velnor.org"
     COMPANY_EMAIL "mailto:support@velnor.org"
     DESCRIPTION "Loudness and True Peak meter compatible with BS1770 and EBU R128 standards."
-    VERSION 2.0.3
+    VERSION ${PROJECT_VERSION}
     FORMATS ${TARN_FORMATS}
     PLUGIN_MANUFACTURER_CODE Veln
     PLUGIN_CODE Tr51
@@ -82,9 +82,11 @@ target_compile_definitions(Tarn51_VST3 PRIVATE
     GetPluginFactory=tarn51JuceGetPluginFactory
     TARN_JUCE_GET_PLUGIN_FACTORY=tarn51JuceGetPluginFactory)
 
-# The VST effect record's version field: 203 (JUCE would put the version code 0x20003
-# there; the vendor version query still answers 0x20003).
-target_compile_definitions(Tarn51_VST PRIVATE JucePlugin_VSTChunkStructureVersion=203)
+# The VST effect record's version field: the version's digits, 203 for 2.0.3 (JUCE would put
+# the version code 0x20003 there; the vendor version query still answers 0x20003).
+math(EXPR TARN_VST_RECORD_VERSION
+    "${PROJECT_VERSION_MAJOR} * 100 + ${PROJECT_VERSION_MINOR} * 10 + ${PROJECT_VERSION_PATCH}")
+target_compile_definitions(Tarn51_VST PRIVATE JucePlugin_VSTChunkStructureVersion=${TARN_VST_RECORD_VERSION})
 
 set(TARN_SOURCE_DIRS engine processor editor report plugin standalone)
 set(TARN_SOURCES)

@@ -19,7 +19,7 @@ packages=(
     libsqlite3-dev sqlite3
     # Its JACK input is tested against a JACK server with the dummy backend.
     jackd2
-    xvfb xauth x11-apps xdotool imagemagick jackd2 openbox x11-utils
+    xvfb xauth x11-apps xdotool imagemagick jackd2 openbox fluxbox x11-utils
     jalv binutils ardour python3
     help2man lintian desktop-file-utils dpkg-dev
     clang libclang-rt-14-dev

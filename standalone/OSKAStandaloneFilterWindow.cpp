@@ -13,6 +13,8 @@ const juce::String filterStateKey ("filterState");
 const juce::String audioSetupKey ("audioSetup");
 const juce::String windowXKey ("windowX");
 const juce::String windowYKey ("windowY");
+const juce::String windowFrameXKey ("windowFrameX");
+const juce::String windowFrameYKey ("windowFrameY");
 
 #if JUCE_WINDOWS
 // On Windows the program offers "Windows Audio" (WASAPI shared mode) and "DirectSound"; JUCE
@@ -34,11 +36,15 @@ using StandaloneDeviceManager = juce::AudioDeviceManager;
 #endif
 } // namespace
 
-// Puts the window back on its restored position once a window manager has framed it. Until
-// the window is mapped JUCE cannot know the frame, and a window manager may place the frame,
-// not the window, at the position asked for: the window would come back lower and further
-// right, by the title bar and the border, on every start. The window manager's moves arrive
-// one by one, late on a loaded machine, so for three seconds after the frame is known a
+// Puts the window back on its restored position where a window manager placed it elsewhere.
+// The window is asked for where its frame was: a window manager that honours the program's
+// position puts the frame there (north-west gravity), so the client area comes back where it
+// was and the keeper finds nothing to do. But a window manager may place a window by its own
+// rules (fluxbox does now and then; once JUCE has written its size limits into the window's
+// hints they no longer say that the program chose the position), and without a stored frame
+// position the
+// frame lands where the client area was, a title bar too low. The window manager's moves
+// arrive one by one, late on a loaded machine, so for three seconds after the frame is known a
 // position that has stayed put for a moment and is not the restored one is corrected (a
 // correction made between two of those moves would itself be off by the frame). Position and
 // correction go to the window system itself: JUCE's copy of the position can miss the window
@@ -181,8 +187,19 @@ OSKAStandaloneFilterWindow::OSKAStandaloneFilterWindow (const juce::String& titl
 
     if (x != noPosition && y != noPosition)
     {
-        setBoundsConstrained ({x, y, getWidth(), getHeight()});
-        positionKeeper = std::make_unique<PositionKeeper> (*this, getPosition());
+        // A window manager puts a new window's frame, not its client area, where the program
+        // asks (north-west gravity): asking for where the frame was brings the window back on
+        // the first placement. Without a frame position the client area's is used as it is.
+        const auto frameX = settings->getIntValue (windowFrameXKey, noPosition);
+        const auto frameY = settings->getIntValue (windowFrameYKey, noPosition);
+        const bool framed = settings->containsKey (windowFrameXKey) &&
+                            settings->containsKey (windowFrameYKey) && frameX != noPosition &&
+                            frameY != noPosition;
+        setBoundsConstrained ({framed ? frameX : x, framed ? frameY : y, getWidth(), getHeight()});
+        // The keeper still puts back a window that a window manager placed by its own rules.
+        positionKeeper = std::make_unique<PositionKeeper> (
+            *this, getPosition() + juce::Point<int> (x, y) -
+                       juce::Point<int> (framed ? frameX : x, framed ? frameY : y));
     }
     else
         centreWithSize (getWidth(), getHeight());
@@ -202,6 +219,18 @@ OSKAStandaloneFilterWindow::~OSKAStandaloneFilterWindow()
         const auto position = clientAreaPositionOnScreen (*this);
         settings->setValue (windowXKey, position.x);
         settings->setValue (windowYKey, position.y);
+
+        // And its frame, from the frame extents the window manager has set now.
+        if (const auto frame = framePositionOnScreen (*this))
+        {
+            settings->setValue (windowFrameXKey, frame->x);
+            settings->setValue (windowFrameYKey, frame->y);
+        }
+        else
+        {
+            settings->removeValue (windowFrameXKey);
+            settings->removeValue (windowFrameYKey);
+        }
 
         if (deviceManager != nullptr)
         {

@@ -21,7 +21,9 @@ class Tarn51AudioProcessor;
 // state in the settings, and deletes the settings last, which writes the file once per run.
 //
 // Settings keys: "filterState" (the processor's state, base64), "audioSetup" (the device
-// manager's XML state, empty when it has none), "windowX", "windowY".
+// manager's XML state, empty when it has none), "windowX", "windowY" (the client area's
+// top-left corner on the screen), "windowFrameX", "windowFrameY" (the window manager's frame's,
+// where the window system told it; absent otherwise).
 class OSKAStandaloneFilterWindow : public juce::DocumentWindow,
                                    public juce::AsyncUpdater,
                                    public juce::Button::Listener

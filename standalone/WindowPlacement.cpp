@@ -42,6 +42,23 @@ juce::Point<int> clientAreaPositionOnScreen (juce::Component& window)
     return juce::Desktop::getInstance().getDisplays().physicalToLogical (juce::Point<int> (x, y));
 }
 
+std::optional<juce::Point<int>> framePositionOnScreen (juce::Component& window)
+{
+    auto* peer = window.getPeer();
+
+    if (displayOf (peer) == nullptr)
+        return std::nullopt;
+
+    const auto extents = juce::XWindowSystem::getInstance()->getBorderSize (windowOf (*peer));
+
+    if (!extents)
+        return std::nullopt;
+
+    const auto& displays = juce::Desktop::getInstance().getDisplays();
+    const auto client = displays.logicalToPhysical (clientAreaPositionOnScreen (window));
+    return displays.physicalToLogical (client - juce::Point<int> (extents->getLeft(), extents->getTop()));
+}
+
 void moveClientAreaTo (juce::Component& window, juce::Point<int> position)
 {
     auto* peer = window.getPeer();
@@ -78,6 +95,11 @@ void moveClientAreaTo (juce::Component& window, juce::Point<int> position)
 juce::Point<int> clientAreaPositionOnScreen (juce::Component& window)
 {
     return window.getScreenPosition();
+}
+
+std::optional<juce::Point<int>> framePositionOnScreen (juce::Component&)
+{
+    return std::nullopt;
 }
 
 void moveClientAreaTo (juce::Component& window, juce::Point<int> position)

@@ -55,8 +55,12 @@ export JACK_NO_START_SERVER=1
 # A few fixed server names rather than a new one per run: JACK has room for eight servers
 # on a machine and takes a name's slot back only when that name is used again, so a server
 # that died without unregistering does not keep a slot for good.
+# A name is this run's while it holds the name's lock (in this tree or another one); the
+# server inherits the lock and holds it for as long as it lives.
 jackd_pid=
 for slot in 1 2 3 4; do
+    exec {slot_lock}> "${TMPDIR:-/tmp}/tarn51-jack-end-to-end-$slot.lock"
+    flock -n "$slot_lock" || { exec {slot_lock}>&-; continue; }
     export JACK_DEFAULT_SERVER="tarn51-end-to-end-$slot"
     jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 -C 6 -P 6 > "$work/jackd.log" 2>&1 &
     jackd_pid=$!
@@ -68,6 +72,7 @@ for slot in 1 2 3 4; do
     kill "$jackd_pid" 2> /dev/null || true
     wait "$jackd_pid" 2> /dev/null || true
     jackd_pid=
+    exec {slot_lock}>&-
 done
 [ -n "$jackd_pid" ] || fail "jackd did not start"
 

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# The standalone window under a real window manager (openbox on a virtual display): started
-# and closed through its close button four times, it must open where it was left each time,
-# also after it was moved.
+# The standalone window under a real window manager on a virtual display (openbox, or another
+# that frames windows differently): started and closed through its close button ten times, it
+# must open where it was left each time, also after it was moved.
 #
-# usage: window_position.sh PROGRAM CLOSE-WINDOW-HELPER
+# usage: window_position.sh PROGRAM CLOSE-WINDOW-HELPER [WINDOW-MANAGER]
 set -euo pipefail
 program=$1
 closer=$2
+manager=${3:-openbox}
 
-for tool in Xvfb openbox xdotool xprop; do
+for tool in Xvfb "$manager" xdotool xprop; do
     command -v "$tool" > /dev/null || { echo "FAIL: $tool is missing (scripts/setup.sh installs it)"; exit 1; }
 done
 
@@ -21,9 +22,12 @@ Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$work/display" 2> "$w
 background+=($!)
 wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(cat "$work/display")"
-openbox --sm-disable > "$work/openbox.log" 2>&1 &
+case $manager in
+    openbox) openbox --sm-disable > "$work/wm.log" 2>&1 & ;;
+    *) "$manager" > "$work/wm.log" 2>&1 & ;;
+esac
 background+=($!)
-wait_for 10 bash -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" || fail "openbox did not start"
+wait_for 10 bash -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" || fail "$manager did not start"
 sleep 1
 
 # Position of the program's window once it has stayed put for a second: "x y".
@@ -41,11 +45,11 @@ settled_position() {
     return 1
 }
 
-# Four starts and closes from a fresh settings file. Before the second close the window is
-# moved, as a user drags it: the last two starts must open where it was moved to.
+# Ten starts and closes from a fresh settings file. Before the second close the window is
+# moved, as a user drags it: every later start must open where it was moved to.
 rm -rf "$XDG_CONFIG_HOME"
 expected=
-for run in 1 2 3 4; do
+for run in $(seq 10); do
     "$program" > "$work/program-$run.log" 2>&1 &
     pid=$!
     position=$(settled_position "$pid") || fail "run $run: the window did not appear or did not settle"

@@ -111,8 +111,12 @@ jack)
     # A few fixed server names rather than a new one per run: JACK has room for eight servers on
     # a machine and takes a name's slot back only when that name is used again, so servers that
     # died without unregistering would otherwise fill the machine's slots for good.
+    # A name is this run's while it holds the name's lock (in this tree or another one); the
+    # server and jalv inherit the lock and hold it for as long as they live.
     jackd_pid=
-    for slot in 1 2 3; do
+    for slot in 1 2 3 4; do
+        exec {slot_lock}> "${TMPDIR:-/tmp}/tarn51-jack-lv2-$slot.lock"
+        flock -n "$slot_lock" || { exec {slot_lock}>&-; continue; }
         export JACK_DEFAULT_SERVER="tarn51-lv2-$slot"
         # A long client time-out: on a loaded machine a slow cycle must not throw jalv out of the graph.
         jackd --no-realtime --sync --timeout 5000 --name "$JACK_DEFAULT_SERVER" -d dummy --rate 48000 \
@@ -127,6 +131,7 @@ jack)
         kill "$jackd_pid" 2> /dev/null || true
         wait "$jackd_pid" 2> /dev/null || true
         jackd_pid=
+        exec {slot_lock}>&-
     done
     if [ -z "$jackd_pid" ]; then
         cat "$work/jackd.log"

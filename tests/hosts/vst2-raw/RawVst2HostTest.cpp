@@ -77,7 +77,8 @@ TEST_F (RawVst2Host, EffectRecordAnnouncesTheMeter)
     auto* e = plugin->get();
     EXPECT_EQ (e->magic, effectMagic);
     EXPECT_EQ (e->uniqueID, fourCharCode ("Tr51"));
-    EXPECT_EQ (e->version, 203);
+    // The version's digits, 203 for 2.0.3.
+    EXPECT_EQ (e->version, TARN_VERSION_MAJOR * 100 + TARN_VERSION_MINOR * 10 + TARN_VERSION_PATCH);
     EXPECT_EQ (e->numInputs, 6);
     EXPECT_EQ (e->numOutputs, 6);
     EXPECT_EQ (e->numParams, 15);
@@ -97,7 +98,10 @@ TEST_F (RawVst2Host, NamesVendorVersionAndCategory)
     EXPECT_EQ (plugin->text (effGetEffectName), "Tarn5.1");
     EXPECT_EQ (plugin->text (effGetProductString), "Tarn5.1");
     EXPECT_EQ (plugin->text (effGetVendorString), "Velnor");
-    EXPECT_EQ (plugin->dispatch (effGetVendorVersion), 0x20003);
+    // The product's version, one byte each, 0x20003 for 2.0.3, as hosts that list a VST 2.4
+    // plug-in's version decode it (Ardour 7.3's scanner asks for none and lists it blank).
+    EXPECT_EQ (plugin->dispatch (effGetVendorVersion),
+               (TARN_VERSION_MAJOR << 16) | (TARN_VERSION_MINOR << 8) | TARN_VERSION_PATCH);
     EXPECT_EQ (plugin->dispatch (effGetVstVersion), 2400);
     EXPECT_EQ (plugin->dispatch (effGetPlugCategory), plugCategoryEffect);
     EXPECT_EQ (plugin->dispatch (effGetNumMidiInputChannels), 0);

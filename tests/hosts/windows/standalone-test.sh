@@ -4,11 +4,13 @@
 # shows (a screenshot is left as standalone-windows.png), and after a close request the
 # program ends and the file holds its four keys.
 #
-# usage: standalone-test.sh WINDOWS-BUILD-DIR SNAPSHOT-FOLDER   (WINEPREFIX set by the caller)
+# usage: standalone-test.sh WINDOWS-BUILD-DIR SNAPSHOT-FOLDER CLOSE-WINDOW-HELPER
+#        (WINEPREFIX set by the caller)
 set -euo pipefail
 
 win=$1
 snapshots=$2
+closer=$3
 wine=/usr/lib/wine/wine64
 program=$win/Tarn51_artefacts/Release/Standalone/Tarn51Standalone.exe
 settings=$WINEPREFIX/drive_c/ProgramData/Velnor/Tarn51.prefs
@@ -48,12 +50,16 @@ xwd -root -silent > "$work/screen.xwd" || fail "no screenshot"
 convert "$work/screen.xwd" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$snapshots/standalone-windows.png" ||
     fail "no screenshot"
 
-# A close request (WM_CLOSE to the program's windows, as the close button sends it); an Audio
-# Settings dialog opened for want of an audio device closes first, then the window.
+# A close request to the program's windows, as the close button sends it (Wine makes it a
+# WM_CLOSE); an Audio Settings dialog opened for want of an audio device closes first, then the
+# window. Only windows on this test's own display, which are this program's: no other program
+# of the prefix is asked to close.
 deadline=$((SECONDS + 40))
 while kill -0 "$program_pid" 2> /dev/null; do
     [ $SECONDS -ge $deadline ] && fail "the program did not end after close requests"
-    "$wine" taskkill /IM Tarn51Standalone.exe > /dev/null 2>&1 || true
+    for window in $(xdotool search --onlyvisible --name '^(Tarn 5\.1|Audio Settings)$' 2> /dev/null); do
+        "$closer" "$window" > /dev/null 2>&1 || true
+    done
     sleep 2
 done
 wait "$program_pid" || fail "the program ended with status $?"

@@ -10,6 +10,7 @@
 #                files JUCE reads and for those FFmpeg reads (MOV, MXF tracks, AC-3, Opus)
 #   standalone   Tarn51Standalone.exe shows its window and writes its settings file on a close
 #                request
+#   standalone-beside  twenty starts of it beside another Wine program whose display goes
 # Exits 77 (reported by CTest as skipped) when Wine or the Windows build is missing.
 set -euo pipefail
 
@@ -127,7 +128,11 @@ measure)
     ;;
 
 standalone)
-    bash "$here/standalone-test.sh" "$win" "$snapshots"
+    bash "$here/standalone-test.sh" "$win" "$snapshots" "$linux/tests/standalone/tarn51-x11-close-window"
+    ;;
+
+standalone-beside)
+    bash "$here/standalone-beside-test.sh" "$win"
     ;;
 
 *)

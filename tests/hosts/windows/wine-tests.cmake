@@ -9,7 +9,7 @@ add_test(NAME windows-wine-prefix
 set_tests_properties(windows-wine-prefix PROPERTIES FIXTURES_SETUP tarn51-wine SKIP_RETURN_CODE 77
     TIMEOUT 120)
 
-foreach(check vst2 vst2-linux juce-host measure standalone)
+foreach(check vst2 vst2-linux juce-host measure standalone standalone-beside)
     add_test(NAME windows-${check}
         COMMAND bash "${TARN_WINE_TEST}" "${TARN_WINDOWS_BUILD_DIR}" "${CMAKE_BINARY_DIR}" ${check})
     # One check at a time in the shared prefix (wine-test.sh says why).
@@ -18,3 +18,5 @@ foreach(check vst2 vst2-linux juce-host measure standalone)
         TIMEOUT 300 FAIL_REGULAR_EXPRESSION "${TARN_HOST_FAILURES}"
         ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/../vst2-raw/lsan.supp")
 endforeach()
+# Twenty starts, each with a wineserver of its own.
+set_tests_properties(windows-standalone-beside PROPERTIES TIMEOUT 1500)
