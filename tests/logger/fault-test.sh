@@ -11,6 +11,15 @@ logger=$2
 work=$(mktemp -d /tmp/tarn51-logger-fault.XXXXXX)
 pids=()
 cleanup() {
+    # Asked to end first: a JACK server killed outright leaves its entry in JACK's shared
+    # registry, and a few such entries refuse every later server on the machine.
+    for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null || true; done
+    for _ in $(seq 30); do
+        alive=0
+        for p in "${pids[@]}"; do kill -0 "$p" 2>/dev/null && alive=1; done
+        [ "$alive" = 0 ] && break
+        sleep 0.1
+    done
     for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
     mountpoint -q "$work/small" 2>/dev/null && umount "$work/small"
     rm -rf "$work"
