@@ -25,7 +25,7 @@ public:
 private:
     friend struct EditorProbe; // the editor tests read the widgets' states
 
-    static constexpr int numChannels = MeterReadings::numChannels;
+    static constexpr int numChannels = 6; // the 5.1 arrangement
 
     void buttonClicked (juce::Button* button) override;
     void showOverloads (const MeterReadings& r);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/SpeakerLayout.h"
 #include "processor/RelaxedAtomic.h"
 
 #include <cstdint>
@@ -19,7 +20,11 @@
 // (0 bottom, 1 top), times in host seconds. -70 stands for "nothing measured yet".
 struct MeterReadings
 {
-    static constexpr int numChannels = 6;
+    static constexpr int numChannels = SpeakerLayout::maxChannels;
+
+    // The arrangement of the meter's channels (a SpeakerLayout id): which of the per-channel
+    // fields below are in use and what they are called.
+    RelaxedAtomic<std::int32_t> layout{SpeakerLayout::surround51};
 
     RelaxedAtomic<float> momentary{-70.0f};
     RelaxedAtomic<float> momentaryPosition{0.0f};
@@ -32,7 +37,8 @@ struct MeterReadings
     // Latched: a true peak exceeded "TruePeak Max Level"; the editor clears it.
     RelaxedAtomic<std::int32_t> truePeakOver{0};
     // Highest rounded true peak per channel since the last reset.
-    RelaxedAtomic<float> peakHold[numChannels]{-70.0f, -70.0f, -70.0f, -70.0f, -70.0f, -70.0f};
+    RelaxedAtomic<float> peakHold[numChannels]{-70.0f, -70.0f, -70.0f, -70.0f, -70.0f, -70.0f,
+                                               -70.0f, -70.0f, -70.0f, -70.0f, -70.0f, -70.0f};
     // Position of the last block's rounded true peak per channel; not clamped (silence is below 0).
     RelaxedAtomic<float> peakPosition[numChannels]{};
     // Latched per-channel over flags; the editor clears them.

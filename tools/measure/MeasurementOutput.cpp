@@ -159,8 +159,9 @@ juce::String MeasurementOutput::json (const juce::String& inputName, const Offli
     o->setProperty ("maxTruePeakTime", seconds (r.maxTruePeakTime));
 
     juce::Array<juce::var> peaks;
-    for (const auto& peak : r.peakHold)
-        peaks.add (number (peak));
+    const auto& layout = SpeakerLayout::get (r.layout);
+    for (int c = 0; c < layout.numChannels; ++c)
+        peaks.add (number (r.peakHold[c]));
     o->setProperty ("truePeak", peaks);
 
     o->setProperty ("momentaryHits", static_cast<int> (r.momentaryHits));
