@@ -19,6 +19,9 @@ packages=(
     libsqlite3-dev sqlite3
     # Its JACK input is tested against a JACK server with the dummy backend.
     jackd2
+    # Its web page (--http): the HTTP server library, the chart library the page embeds, and
+    # the browser its test drives headless.
+    libcpp-httplib-dev libjs-chart.js chromium
     xvfb xauth x11-apps xdotool imagemagick jackd2 openbox fluxbox x11-utils
     jalv binutils ardour python3
     help2man lintian desktop-file-utils dpkg-dev

@@ -100,6 +100,8 @@ void LiveMeter::takeSteps() noexcept
         for (int c = 0; c < record.numChannels; ++c)
             record.truePeak[c] = stepPeaks[c] > 0.0f ? 20.0f * std::log10 (stepPeaks[c]) : -INFINITY;
         steps.push (record);
+        if (feed != nullptr)
+            feed->publish (record);
     }
 
     stepsTaken = first + count;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LiveFeed.h"
 #include "StepQueue.h"
 
 #include "InputLayout.h"
@@ -30,6 +31,9 @@ public:
     // Measures numSamples samples of each input channel. Audio side.
     void process (const float* const* channels, int numChannels, int numSamples) noexcept;
 
+    // Steps also go to the feed (the web page's live view); null for none. Set before process.
+    void setFeed (LiveFeed* liveFeed) noexcept { feed = liveFeed; }
+
     // Input samples measured since prepare.
     std::int64_t samplesMeasured() const noexcept { return position; }
     double sampleRate() const noexcept { return rate; }
@@ -38,6 +42,7 @@ private:
     void takeSteps() noexcept;
 
     StepQueue& steps;
+    LiveFeed* feed = nullptr;
     std::unique_ptr<Tarn51AudioProcessor> processor;
     std::unique_ptr<OfflinePlayHead> playHead;
     juce::AudioBuffer<float> block;

@@ -275,6 +275,39 @@ juce::Result LogDatabase::readSteps (std::int64_t fromMs, std::int64_t toMs,
     return status == SQLITE_DONE ? juce::Result::ok() : juce::Result::fail (lastError());
 }
 
+juce::Result LogDatabase::readColumns (std::int64_t fromMs, std::int64_t toMs, std::int64_t columnMs,
+                                       const std::function<void (const Column&)>& visit)
+{
+    Statement query (db, "SELECT (time_ms - ?1 - 1) / ?3 AS c, MIN(momentary), MAX(momentary),"
+                         " MIN(short_term), MAX(short_term) FROM steps"
+                         " WHERE time_ms > ?1 AND time_ms <= ?2 GROUP BY c ORDER BY c");
+    if (query.statement == nullptr)
+        return juce::Result::fail (lastError());
+    sqlite3_bind_int64 (query.statement, 1, fromMs);
+    sqlite3_bind_int64 (query.statement, 2, toMs);
+    sqlite3_bind_int64 (query.statement, 3, juce::jmax ((std::int64_t)1, columnMs));
+
+    const auto level = [&query] (int column)
+    {
+        return sqlite3_column_type (query.statement, column) == SQLITE_NULL
+                   ? NAN
+                   : decodeLevel (sqlite3_column_int (query.statement, column));
+    };
+
+    int status;
+    while ((status = sqlite3_step (query.statement)) == SQLITE_ROW)
+    {
+        Column c;
+        c.index = sqlite3_column_int64 (query.statement, 0);
+        c.momentaryMin = level (1);
+        c.momentaryMax = level (2);
+        c.shortTermMin = level (3);
+        c.shortTermMax = level (4);
+        visit (c);
+    }
+    return status == SQLITE_DONE ? juce::Result::ok() : juce::Result::fail (lastError());
+}
+
 std::vector<LogEvent> LogDatabase::readEvents (std::int64_t fromMs, std::int64_t toMs)
 {
     std::vector<LogEvent> events;

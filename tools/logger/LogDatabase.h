@@ -52,6 +52,16 @@ public:
     // Steps with from < time_ms <= to, in time order.
     juce::Result readSteps (std::int64_t fromMs, std::int64_t toMs,
                             const std::function<void (const StepRecord&)>& visit);
+    // The steps with from < time_ms <= to, in columns of columnMs each (the first starts at
+    // from): per column its index and the least and greatest momentary and short-term loudness
+    // (LUFS; NaN when none). Columns without steps are not visited. SQLite does the grouping.
+    struct Column
+    {
+        std::int64_t index = 0;
+        float momentaryMin = NAN, momentaryMax = NAN, shortTermMin = NAN, shortTermMax = NAN;
+    };
+    juce::Result readColumns (std::int64_t fromMs, std::int64_t toMs, std::int64_t columnMs,
+                              const std::function<void (const Column&)>& visit);
     std::vector<LogEvent> readEvents (std::int64_t fromMs, std::int64_t toMs);
     // The input of the sessions that logged into the range: the session running at its start
     // and those begun within it. The most channels and the highest rate; zero when none.

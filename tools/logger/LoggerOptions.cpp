@@ -1,6 +1,7 @@
 #include "LoggerOptions.h"
 
 #include "LogTime.h"
+#include "WebServer.h"
 
 #include <CLI/CLI.hpp>
 
@@ -29,8 +30,8 @@ struct Texts
 {
     std::string file, url, alsa, start, keepDays, silence, loud, maxTruePeak,
         standard = "ebu", gating = "on", layout = "auto", block, from, to, target, targetLoudness, tolerance,
-        maxShortTerm, name, db, momentaryThreshold, shortTermThreshold, channels, rate;
-    std::vector<std::string> connect;
+        maxShortTerm, name, db, momentaryThreshold, shortTermThreshold, channels, rate, http, tokenFile;
+    std::vector<std::string> connect, alsoDb;
     bool jack = false, realtime = false, json = false, csv = false, daily = false, help = false;
 };
 
@@ -75,6 +76,27 @@ void declare (CLI::App& app, Texts& t, bool report)
     app.add_option ("--loud-seconds", t.loud);
     app.add_option ("--layout", t.layout);
     app.add_option ("--block", t.block);
+    app.add_option ("--http", t.http);
+    app.add_option ("--http-token-file", t.tokenFile);
+    app.add_option ("--also-db", t.alsoDb)->expected (1, 64);
+}
+
+// ADDRESS:PORT, the address an IPv4 one, a name, or an IPv6 one in brackets.
+juce::Result parseHttp (const std::string& text, LoggerOptions& o)
+{
+    const auto whole = juce::String (text);
+    const auto colon = whole.lastIndexOfChar (':');
+    const auto address = whole.substring (0, colon);
+    const auto port = whole.substring (colon + 1);
+    const bool bracketed = address.startsWith ("[") && address.endsWith ("]");
+    if (colon <= 0 || port.isEmpty() || !port.containsOnly ("0123456789") || port.length() > 5 ||
+        port.getIntValue() > 65535 || (address.contains (":") && !bracketed) ||
+        address.containsAnyOf (" /?#@"))
+        return juce::Result::fail ("--http needs ADDRESS:PORT (127.0.0.1:8080, [::1]:8080), not \"" + whole +
+                                   "\"");
+    o.httpAddress = address;
+    o.httpPort = port.getIntValue();
+    return juce::Result::ok();
 }
 
 juce::Result interpret (const Texts& t, bool report, LoggerOptions& o)
@@ -234,6 +256,18 @@ juce::Result interpret (const Texts& t, bool report, LoggerOptions& o)
             checked.failed())
             return checked;
 
+    if (!t.http.empty())
+        if (const auto parsed = parseHttp (t.http, o); parsed.failed())
+            return parsed;
+    // Off the loopback interface anyone on the network could read the logs.
+    if (!t.http.empty() && t.tokenFile.empty() && !WebServer::isLoopback (o.httpAddress))
+        return juce::Result::fail ("--http on an address other than loopback needs --http-token-file");
+    if ((!t.tokenFile.empty() || !t.alsoDb.empty()) && t.http.empty())
+        return juce::Result::fail ("--http-token-file and --also-db go with --http");
+    o.httpTokenFile = juce::String (t.tokenFile);
+    for (const auto& other : t.alsoDb)
+        o.alsoDb.add (juce::String (other));
+
     const juce::StringArray layouts{"auto", "itu", "c24", "dts"};
     const auto layout = layouts.indexOf (juce::String (t.layout));
     if (layout < 0)
@@ -328,6 +362,9 @@ juce::String LoggerOptions::usage (bool report)
            "  --loud-seconds S          loud event after S s of short-term above the target (default 10)\n"
            "  --max-true-peak dBTP      true-peak event limit (else the target's)\n"
            "  --target ..., --standard ebu|atsc|arib, --layout auto|itu|c24|dts, --block N\n"
+           "  --http ADDRESS:PORT       serve the web page and its API (live, history, events, reports)\n"
+           "  --http-token-file FILE    every request needs this token; required off loopback\n"
+           "  --also-db PATH...         other loggers' databases the page also shows, read-only\n"
            "SIGTERM or SIGINT ends logging with the last second written.\n"
            "Exit status: 0 ended cleanly, 1 error, 2 usage error.\n";
 }

@@ -38,6 +38,12 @@ public:
     double loudSeconds = 10.0;
     std::optional<double> maxTruePeak;
 
+    // The web page (--http ADDRESS:PORT); port -1 when off.
+    juce::String httpAddress;
+    int httpPort = -1;
+    juce::String httpTokenFile;
+    juce::StringArray alsoDb;
+
     // Both.
     juce::String name;
     juce::String dbPath;

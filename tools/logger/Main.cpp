@@ -4,6 +4,7 @@
 #include "RangeReport.h"
 #include "ReportOutput.h"
 #include "StreamLogger.h"
+#include "WebServer.h"
 
 #include "MeterSetup.h"
 
@@ -27,6 +28,16 @@ int usageError (const juce::String& message, bool report)
     return 2;
 }
 
+RangeReport::Settings reportSettings (const LoggerOptions& o)
+{
+    RangeReport::Settings settings;
+    settings.standard = o.meter.standard;
+    settings.gating = o.meter.gating;
+    settings.target = o.target;
+    MeterSetup::hitThresholds (o.meter, settings.momentaryThreshold, settings.shortTermThreshold);
+    return settings;
+}
+
 int report (const LoggerOptions& o)
 {
     LogDatabase db;
@@ -36,11 +47,7 @@ int report (const LoggerOptions& o)
         return 1;
     }
 
-    RangeReport::Settings settings;
-    settings.standard = o.meter.standard;
-    settings.gating = o.meter.gating;
-    settings.target = o.target;
-    MeterSetup::hitThresholds (o.meter, settings.momentaryThreshold, settings.shortTermThreshold);
+    const auto settings = reportSettings (o);
 
     RangeReport::Result whole;
     if (const auto computed = RangeReport::compute (db, o.fromMs, o.toMs, settings, whole); computed.failed())
@@ -107,5 +114,38 @@ int main (int argc, char* argv[])
     std::signal (SIGTERM, onSignal);
     std::signal (SIGINT, onSignal);
     std::signal (SIGPIPE, SIG_IGN);
-    return StreamLogger::run (options, stopRequested);
+    if (options.httpPort < 0)
+        return StreamLogger::run (options, stopRequested);
+
+    WebServer::Settings web;
+    if (options.httpTokenFile.isNotEmpty())
+    {
+        const auto file = juce::File::getCurrentWorkingDirectory().getChildFile (options.httpTokenFile);
+        web.token = file.loadFileAsString().trim().toStdString();
+        if (web.token.empty())
+        {
+            std::cerr << "tarn51-logger: no token in " << file.getFullPathName() << std::endl;
+            return 1;
+        }
+    }
+    web.address = options.httpAddress;
+    web.port = options.httpPort;
+    web.name = options.name;
+    web.database = options.databaseFile();
+    for (const auto& other : options.alsoDb)
+        web.others.add (juce::File::getCurrentWorkingDirectory().getChildFile (other));
+    web.report = reportSettings (options);
+
+    LiveFeed feed;
+    WebServer server (web, &feed);
+    if (const auto started = server.start(); started.failed())
+    {
+        std::cerr << "tarn51-logger: " << started.getErrorMessage() << std::endl;
+        return 1;
+    }
+    std::cerr << "tarn51-logger: serving http://" << options.httpAddress << ":" << server.port() << "/"
+              << std::endl;
+    const auto status = StreamLogger::run (options, stopRequested, &feed);
+    server.stop();
+    return status;
 }

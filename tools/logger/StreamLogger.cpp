@@ -46,6 +46,12 @@ private:
     int fd = -1;
 };
 
+void setLost (LiveFeed* feed, bool lost)
+{
+    if (feed != nullptr)
+        feed->setState (lost ? LiveFeed::State::lost : LiveFeed::State::ok);
+}
+
 // Waits for the time or the stop flag; false when stopped.
 bool sleepUnlessStopped (int milliseconds, const std::atomic<bool>& stop)
 {
@@ -57,7 +63,7 @@ bool sleepUnlessStopped (int milliseconds, const std::atomic<bool>& stop)
 // Logs a JACK or ALSA input until stopped: the device measures in its own callback or thread,
 // this thread only watches for it going away, and opens it again with backoff.
 void logDevice (const LoggerOptions& o, LiveInput& input, LogDatabase& db, LogWriter& writer,
-                StepQueue& queue, const std::atomic<bool>& stop)
+                StepQueue& queue, const std::atomic<bool>& stop, LiveFeed* feed)
 {
     InputLayout layout;
     if (const auto laid = InputLayout::forSpeakers (o.channels, {}, o.meter.layout, layout); laid.failed())
@@ -71,12 +77,14 @@ void logDevice (const LoggerOptions& o, LiveInput& input, LogDatabase& db, LogWr
     while (!stop.load())
     {
         LiveMeter meter (queue);
+        meter.setFeed (feed);
         const auto anchor = juce::Time::currentTimeMillis();
         if (const auto opened = input.open (meter, layout, o.meter, anchor); opened.failed())
         {
             if (!lost)
             {
                 lost = true;
+                setLost (feed, true);
                 fail ("input lost: " + opened.getErrorMessage());
                 writer.addEvent ({anchor, "input-lost", opened.getErrorMessage()});
             }
@@ -90,6 +98,7 @@ void logDevice (const LoggerOptions& o, LiveInput& input, LogDatabase& db, LogWr
         if (lost)
         {
             lost = false;
+            setLost (feed, false);
             std::cerr << "tarn51-logger: input back: " << input.description() << std::endl;
             writer.addEvent ({anchor, "input-back", input.description()});
         }
@@ -103,6 +112,7 @@ void logDevice (const LoggerOptions& o, LiveInput& input, LogDatabase& db, LogWr
             break;
 
         lost = true;
+        setLost (feed, true);
         fail ("input lost: " + input.description() + " went away");
         writer.addEvent ({juce::Time::currentTimeMillis(), "input-lost", input.description() + " went away"});
         if (!sleepUnlessStopped (backoffMs, stop))
@@ -112,7 +122,7 @@ void logDevice (const LoggerOptions& o, LiveInput& input, LogDatabase& db, LogWr
 }
 } // namespace
 
-int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop)
+int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop, LiveFeed* feed)
 {
     const auto file = o.databaseFile();
     file.getParentDirectory().createDirectory();
@@ -174,7 +184,7 @@ int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop)
     else if (o.input == LoggerOptions::Input::alsa)
         device = std::make_unique<AlsaInput> (o.source, o.channels, o.sampleRate);
     if (device != nullptr)
-        logDevice (o, *device, db, writer, queue, stop);
+        logDevice (o, *device, db, writer, queue, stop, feed);
 
     while (device == nullptr && !stop.load())
     {
@@ -183,6 +193,7 @@ int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop)
         auto reader = FFmpegAudioReader::open (o.source, TrackSelection{}, error, usageError, !isFile);
         InputLayout layout;
         LiveMeter meter (queue);
+        meter.setFeed (feed);
         const auto anchor = isFile ? startedMs : juce::Time::currentTimeMillis();
 
         juce::Result ready = juce::Result::fail (error);
@@ -205,6 +216,7 @@ int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop)
             if (!lost)
             {
                 lost = true;
+                setLost (feed, true);
                 fail ("input lost: " + o.source + ": " + ready.getErrorMessage());
                 writer.addEvent ({juce::Time::currentTimeMillis(), "input-lost", ready.getErrorMessage()});
             }
@@ -222,6 +234,7 @@ int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop)
         if (lost)
         {
             lost = false;
+            setLost (feed, false);
             std::cerr << "tarn51-logger: input back: " << o.source << std::endl;
             writer.addEvent ({anchor, "input-back", reader->description()});
         }
@@ -267,6 +280,7 @@ int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop)
             break;
 
         lost = true;
+        setLost (feed, true);
         fail ("input lost: " + o.source + ": the stream ended");
         writer.addEvent ({juce::Time::currentTimeMillis(), "input-lost", "the stream ended"});
         if (!sleepUnlessStopped (backoffMs, stop))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LiveFeed.h"
 #include "LoggerOptions.h"
 
 #include <atomic>
@@ -11,6 +12,7 @@
 class StreamLogger
 {
 public:
-    // Exit status: 0 ended cleanly, 1 error (the message on stderr).
-    static int run (const LoggerOptions& options, const std::atomic<bool>& stop);
+    // Exit status: 0 ended cleanly, 1 error (the message on stderr). Every step also goes to
+    // the feed when one is given, and the feed is told when the input is lost and back.
+    static int run (const LoggerOptions& options, const std::atomic<bool>& stop, LiveFeed* feed = nullptr);
 };
