@@ -9,6 +9,7 @@
 #include "DeliveryTarget.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cmath>
@@ -75,6 +76,14 @@ private:
     std::atomic<int>& connections;
 };
 
+// httplib listens with a backlog of 5: a burst of clients (a control room's screens opening
+// at once) would wait for SYN retransmits. Listening again on the bound socket raises it.
+class Server : public httplib::Server
+{
+public:
+    void raiseBacklog (int backlog) { ::listen (svr_sock_, backlog); }
+};
+
 struct Channel
 {
     juce::String name;
@@ -118,7 +127,7 @@ struct WebServer::Impl
     Settings settings;
     const LiveFeed* feed;
     std::vector<Channel> channels;
-    httplib::Server server;
+    Server server;
     std::thread thread;
     std::atomic<int> connections{0};
     std::atomic<bool> stopping{false};
@@ -577,6 +586,7 @@ juce::Result WebServer::start()
     if (impl->boundPort <= 0)
         return juce::Result::fail ("cannot listen on " + s.address + ":" + juce::String (s.port));
 
+    impl->server.raiseBacklog (s.maxConnections + 64);
     impl->thread = std::thread ([this] { impl->server.listen_after_bind(); });
     return juce::Result::ok();
 }

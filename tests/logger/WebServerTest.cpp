@@ -1,0 +1,179 @@
+#include "LogDatabase.h"
+#include "WebServer.h"
+
+#include "support/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace
+{
+const char* const token = "s3cret-token-0123456789";
+
+struct WebCase
+{
+    const char* name;
+    std::string path;
+    httplib::Headers headers;
+    bool withToken; // the server needs the token
+    int status;
+    const char* error; // part of the JSON error, or null for a good answer
+};
+
+void PrintTo (const WebCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+std::string bearer (const std::string& t)
+{
+    return "Bearer " + t;
+}
+
+// Holds plain TCP connections open without a request, as slow or hostile clients do.
+struct IdleConnections
+{
+    IdleConnections (int port, int count)
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons ((uint16_t)port);
+        address.sin_addr.s_addr = htonl (INADDR_LOOPBACK);
+        for (int i = 0; i < count; ++i)
+        {
+            const auto fd = ::socket (AF_INET, SOCK_STREAM, 0);
+            if (fd >= 0 && ::connect (fd, reinterpret_cast<sockaddr*> (&address), sizeof (address)) == 0)
+                fds.push_back (fd);
+            else if (fd >= 0)
+                ::close (fd);
+        }
+    }
+    ~IdleConnections()
+    {
+        for (const auto fd : fds)
+            ::close (fd);
+    }
+    std::vector<int> fds;
+};
+
+class WebRequests : public testing::TestWithParam<WebCase>
+{
+};
+
+// Every bad request gets 400 (401 without the right token) with a short JSON error, never a
+// 500 or a crash; good ones get 200. Every answer carries the security headers.
+TEST_P (WebRequests, AnswerAsDocumented)
+{
+    const auto& c = GetParam();
+    TemporaryFolder folder;
+    {
+        LogDatabase db;
+        ASSERT_TRUE (db.open (folder["a.sqlite"], false).wasOk());
+        db.beginSession (1'773'000'000'000, "test", 2, 48000.0);
+        std::vector<StepRecord> steps (600);
+        for (size_t i = 0; i < steps.size(); ++i)
+        {
+            steps[i].timeMs = 1'773'000'000'000 + 100 * (std::int64_t) (i + 1);
+            steps[i].momentary = steps[i].shortTerm = -23.0f - (float)(i % 10);
+            steps[i].numChannels = 2;
+        }
+        ASSERT_TRUE (db.write (steps, {}).wasOk());
+    }
+
+    WebServer::Settings settings;
+    settings.name = "a";
+    settings.database = folder["a.sqlite"];
+    if (c.withToken)
+        settings.token = token;
+    LiveFeed feed;
+    WebServer server (settings, &feed);
+    ASSERT_TRUE (server.start().wasOk());
+
+    // Room for the one request under test only: the server is full.
+    std::unique_ptr<IdleConnections> idle;
+    if (c.status == 400 && juce::String (c.error) == "too many connections")
+        idle = std::make_unique<IdleConnections> (server.port(), settings.maxConnections);
+
+    httplib::Client client ("127.0.0.1", server.port());
+    client.set_read_timeout (20);
+    const auto result = client.Get (c.path, c.headers);
+    ASSERT_TRUE (result) << httplib::to_string (result.error());
+    EXPECT_EQ (result->status, c.status) << result->body;
+    EXPECT_EQ (result->get_header_value ("X-Content-Type-Options"), "nosniff");
+    const auto csp = result->get_header_value ("Content-Security-Policy");
+    EXPECT_NE (csp.find ("script-src 'self'"), std::string::npos);
+    EXPECT_EQ (csp.find ("unsafe-inline"), std::string::npos);
+
+    if (c.error != nullptr)
+    {
+        EXPECT_EQ (result->get_header_value ("Content-Type"), "application/json");
+        const auto body = juce::JSON::parse (juce::String (result->body));
+        EXPECT_TRUE (body["error"].toString().contains (c.error)) << result->body;
+        EXPECT_LT (result->body.size(), 200u);
+    }
+    idle.reset();
+    server.stop();
+}
+
+const std::string range = "from=2026-03-08T20:00:00Z&to=2026-03-08T20:01:00Z";
+
+INSTANTIATE_TEST_SUITE_P (
+    Web, WebRequests,
+    testing::Values (
+        WebCase{"steps", "/api/steps?" + range + "&points=100", {}, false, 200, nullptr},
+        WebCase{"page", "/", {}, false, 200, nullptr},
+        WebCase{"malformedTime", "/api/steps?from=yesterday&to=2026-03-08T20:00Z", {}, false, 400, "from"},
+        WebCase{"impossibleDate",
+                "/api/events?from=2026-02-30T00:00Z&to=2026-03-08T20:00Z",
+                {},
+                false,
+                400,
+                "ISO 8601"},
+        WebCase{
+            "reversed", "/api/report?from=2026-03-08T21:00Z&to=2026-03-08T20:00Z", {}, false, 400, "after"},
+        WebCase{"over31Days",
+                "/api/steps?from=2026-01-01T00:00Z&to=2026-02-01T00:00:01Z",
+                {},
+                false,
+                400,
+                "31 days"},
+        WebCase{"unknownParameter", "/api/events?" + range + "&limit=5", {}, false, 400, "unknown parameter"},
+        WebCase{"repeatedParameter", "/api/steps?" + range + "&points=5&points=6", {}, false, 400, "twice"},
+        WebCase{"badPoints", "/api/steps?" + range + "&points=-1", {}, false, 400, "points"},
+        WebCase{"badFormat", "/api/report?" + range + "&format=xml", {}, false, 400, "format"},
+        WebCase{"badTarget", "/api/report?" + range + "&target=loud", {}, false, 400, "target"},
+        WebCase{"unknownChannel", "/api/steps?" + range + "&channel=other", {}, false, 400, "channel"},
+        WebCase{"traversal", "/../../etc/passwd", {}, false, 400, "path"},
+        WebCase{"encodedTraversal", "/%2e%2e/%2e%2e/etc/passwd", {}, false, 400, "path"},
+        WebCase{"backslashTraversal", "/..%5c..%5cetc%5cpasswd", {}, false, 400, "path"},
+        WebCase{"requestLineOver8kB", "/api/steps?from=" + std::string (9000, '1'), {}, false, 400, "8 kB"},
+        WebCase{"tooManyConnections", "/api/channels", {}, false, 400, "too many connections"},
+        WebCase{"noToken", "/api/channels", {}, true, 401, "token"},
+        WebCase{"wrongToken",
+                "/api/channels",
+                {{"Authorization", bearer ("s3cret-token-0123456780")}},
+                true,
+                401,
+                "token"},
+        WebCase{"tokenPrefix", "/api/channels", {{"Authorization", bearer ("s3cret")}}, true, 401, "token"},
+        WebCase{"tokenLonger",
+                "/api/channels",
+                {{"Authorization", bearer (std::string (token) + "x")}},
+                true,
+                401,
+                "token"},
+        WebCase{"bearer", "/api/channels", {{"Authorization", bearer (token)}}, true, 200, nullptr},
+        WebCase{"cookie",
+                "/api/channels",
+                {{"Cookie", std::string ("x=1; tarn51_token=") + token}},
+                true,
+                200,
+                nullptr},
+        WebCase{"wrongCookie", "/api/channels", {{"Cookie", "tarn51_token=nope"}}, true, 401, "token"}),
+    [] (const testing::TestParamInfo<WebCase>& param) { return std::string (param.param.name); });
+} // namespace
