@@ -217,7 +217,8 @@ async function showReport() {
       ["Hits", r.momentaryHits + " momentary, " + r.shortTermHits + " short-term"],
       ["Events", String(r.events.length)],
     ];
-    if (r.target) rows.push(["Target", r.target.name + ": " + (r.target.pass ? "pass" : "fail")]);
+    if (r.target)
+      rows.push(["Target", r.target.name + ": " + (r.target.pass ? "pass" : "fail " + r.target.failures.map((f) => f.text).join("; "))]);
     $("report-table").replaceChildren(...rows.map(([caption, value]) => {
       const row = document.createElement("tr");
       const th = document.createElement("th");
