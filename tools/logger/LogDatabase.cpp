@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -278,33 +279,57 @@ juce::Result LogDatabase::readSteps (std::int64_t fromMs, std::int64_t toMs,
 juce::Result LogDatabase::readColumns (std::int64_t fromMs, std::int64_t toMs, std::int64_t columnMs,
                                        const std::function<void (const Column&)>& visit)
 {
-    Statement query (db, "SELECT (time_ms - ?1 - 1) / ?3 AS c, MIN(momentary), MAX(momentary),"
-                         " MIN(short_term), MAX(short_term) FROM steps"
-                         " WHERE time_ms > ?1 AND time_ms <= ?2 GROUP BY c ORDER BY c");
+    // A plain range scan of the primary key, merged here: grouping in SQL sorts every row first.
+    Statement query (db, "SELECT time_ms, momentary, short_term FROM steps WHERE time_ms > ? AND time_ms <= ?"
+                         " ORDER BY time_ms");
     if (query.statement == nullptr)
         return juce::Result::fail (lastError());
     sqlite3_bind_int64 (query.statement, 1, fromMs);
     sqlite3_bind_int64 (query.statement, 2, toMs);
-    sqlite3_bind_int64 (query.statement, 3, juce::jmax ((std::int64_t)1, columnMs));
+    columnMs = juce::jmax ((std::int64_t)1, columnMs);
 
-    const auto level = [&query] (int column)
+    // Stored hundredths; the sentinels stand for no value in the column yet.
+    constexpr int none = std::numeric_limits<int>::max();
+    int mMin = none, mMax = -none, sMin = none, sMax = -none;
+    std::int64_t current = -1;
+    const auto emit = [&]
     {
-        return sqlite3_column_type (query.statement, column) == SQLITE_NULL
-                   ? NAN
-                   : decodeLevel (sqlite3_column_int (query.statement, column));
+        if (current < 0)
+            return;
+        Column c;
+        c.index = current;
+        c.momentaryMin = mMin == none ? NAN : decodeLevel (mMin);
+        c.momentaryMax = mMax == -none ? NAN : decodeLevel (mMax);
+        c.shortTermMin = sMin == none ? NAN : decodeLevel (sMin);
+        c.shortTermMax = sMax == -none ? NAN : decodeLevel (sMax);
+        visit (c);
+        mMin = sMin = none;
+        mMax = sMax = -none;
     };
 
     int status;
     while ((status = sqlite3_step (query.statement)) == SQLITE_ROW)
     {
-        Column c;
-        c.index = sqlite3_column_int64 (query.statement, 0);
-        c.momentaryMin = level (1);
-        c.momentaryMax = level (2);
-        c.shortTermMin = level (3);
-        c.shortTermMax = level (4);
-        visit (c);
+        const auto column = (sqlite3_column_int64 (query.statement, 0) - fromMs - 1) / columnMs;
+        if (column != current)
+        {
+            emit();
+            current = column;
+        }
+        if (sqlite3_column_type (query.statement, 1) != SQLITE_NULL)
+        {
+            const auto m = sqlite3_column_int (query.statement, 1);
+            mMin = std::min (mMin, m);
+            mMax = std::max (mMax, m);
+        }
+        if (sqlite3_column_type (query.statement, 2) != SQLITE_NULL)
+        {
+            const auto st = sqlite3_column_int (query.statement, 2);
+            sMin = std::min (sMin, st);
+            sMax = std::max (sMax, st);
+        }
     }
+    emit();
     return status == SQLITE_DONE ? juce::Result::ok() : juce::Result::fail (lastError());
 }
 

@@ -54,7 +54,7 @@ public:
                             const std::function<void (const StepRecord&)>& visit);
     // The steps with from < time_ms <= to, in columns of columnMs each (the first starts at
     // from): per column its index and the least and greatest momentary and short-term loudness
-    // (LUFS; NaN when none). Columns without steps are not visited. SQLite does the grouping.
+    // (LUFS; NaN when none). Columns without steps are not visited.
     struct Column
     {
         std::int64_t index = 0;
