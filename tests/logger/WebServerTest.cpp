@@ -4,6 +4,7 @@
 #include "support/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
+#include <map>
 #include <httplib.h>
 
 #include <arpa/inet.h>
@@ -176,4 +177,115 @@ INSTANTIATE_TEST_SUITE_P (
                 nullptr},
         WebCase{"wrongCookie", "/api/channels", {{"Cookie", "tarn51_token=nope"}}, true, 401, "token"}),
     [] (const testing::TestParamInfo<WebCase>& param) { return std::string (param.param.name); });
+
+struct FeedCase
+{
+    int published;
+    std::uint64_t read;
+    LiveFeed::Read expected;
+};
+
+class LiveFeedReads : public testing::TestWithParam<FeedCase>
+{
+};
+
+// A reader gets every step the ring still holds, intact and in order; a step not yet published
+// or already overwritten is reported as such, never handed out torn or as another step.
+TEST_P (LiveFeedReads, HeldStepsOnly)
+{
+    const auto& c = GetParam();
+    auto feed = std::make_unique<LiveFeed>();
+    for (int i = 0; i < c.published; ++i)
+    {
+        StepRecord step;
+        step.timeMs = 1000 + i;
+        step.momentary = (float)-i;
+        step.numChannels = 2;
+        step.truePeak[1] = (float)i;
+        feed->publish (step);
+    }
+    StepRecord out;
+    ASSERT_EQ (feed->read (c.read, out), c.expected);
+    if (c.expected == LiveFeed::Read::ok)
+    {
+        EXPECT_EQ (out.timeMs, 1000 + (std::int64_t)c.read);
+        EXPECT_EQ (out.momentary, -(float)c.read);
+        EXPECT_EQ (out.truePeak[1], (float)c.read);
+        EXPECT_EQ (out.numChannels, 2);
+    }
+}
+
+constexpr int ring = LiveFeed::capacity;
+INSTANTIATE_TEST_SUITE_P (Web, LiveFeedReads,
+                          testing::Values (FeedCase{0, 0, LiveFeed::Read::notYet},
+                                           FeedCase{3, 0, LiveFeed::Read::ok},
+                                           FeedCase{3, 2, LiveFeed::Read::ok},
+                                           FeedCase{3, 3, LiveFeed::Read::notYet},
+                                           FeedCase{ring, 0, LiveFeed::Read::ok},
+                                           FeedCase{ring + 1, 0, LiveFeed::Read::overwritten},
+                                           FeedCase{ring + 1, 1, LiveFeed::Read::ok},
+                                           FeedCase{3 * ring + 5, 2 * ring + 4, LiveFeed::Read::overwritten},
+                                           FeedCase{3 * ring + 5, 3 * ring + 4, LiveFeed::Read::ok}));
+
+struct ColumnCase
+{
+    std::int64_t fromOffsetMs, toOffsetMs, columnMs;
+};
+
+class HistoryColumns : public testing::TestWithParam<ColumnCase>
+{
+};
+
+// Each column holds exactly the steps that end within it (after its start, by its end): its
+// least and greatest values are those of a plain pass over the steps.
+TEST_P (HistoryColumns, MinAndMaxOfTheirSteps)
+{
+    const auto& c = GetParam();
+    TemporaryFolder folder;
+    LogDatabase db;
+    ASSERT_TRUE (db.open (folder["h.sqlite"], false).wasOk());
+    constexpr std::int64_t start = 1'773'000'000'000;
+    std::vector<StepRecord> steps (997);
+    for (size_t i = 0; i < steps.size(); ++i)
+    {
+        steps[i].timeMs = start + 100 * (std::int64_t) (i + 1);
+        steps[i].momentary = -20.0f - (float)((i * 37) % 50);
+        steps[i].shortTerm = i % 7 == 0 ? NAN : -20.0f - (float)((i * 13) % 30);
+    }
+    ASSERT_TRUE (db.write (steps, {}).wasOk());
+
+    const auto from = start + c.fromOffsetMs, to = start + c.toOffsetMs;
+    std::map<std::int64_t, LogDatabase::Column> expected;
+    for (const auto& s : steps)
+    {
+        if (s.timeMs <= from || s.timeMs > to)
+            continue;
+        auto& e = expected[(s.timeMs - from - 1) / c.columnMs];
+        e.momentaryMin = std::fmin (e.momentaryMin, s.momentary);
+        e.momentaryMax = std::fmax (e.momentaryMax, s.momentary);
+        e.shortTermMin = std::fmin (e.shortTermMin, s.shortTerm);
+        e.shortTermMax = std::fmax (e.shortTermMax, s.shortTerm);
+    }
+
+    std::vector<LogDatabase::Column> got;
+    ASSERT_TRUE (db.readColumns (from, to, c.columnMs,
+                                 [&got] (const LogDatabase::Column& col) { got.push_back (col); })
+                     .wasOk());
+    ASSERT_EQ (got.size(), expected.size());
+    for (const auto& g : got)
+    {
+        ASSERT_EQ (expected.count (g.index), 1u) << g.index;
+        const auto& e = expected[g.index];
+        const auto same = [] (float a, float b) { return std::isnan (a) ? std::isnan (b) : a == b; };
+        EXPECT_TRUE (same (g.momentaryMin, e.momentaryMin)) << g.index;
+        EXPECT_TRUE (same (g.momentaryMax, e.momentaryMax)) << g.index;
+        EXPECT_TRUE (same (g.shortTermMin, e.shortTermMin)) << g.index << " " << g.shortTermMin;
+        EXPECT_TRUE (same (g.shortTermMax, e.shortTermMax)) << g.index << " " << g.shortTermMax;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (Web, HistoryColumns,
+                          testing::Values (ColumnCase{0, 99'700, 100}, ColumnCase{0, 99'700, 1000},
+                                           ColumnCase{50, 60'050, 700}, ColumnCase{-5'000, 200'000, 33'333},
+                                           ColumnCase{1'000, 1'100, 100}));
 } // namespace
