@@ -218,7 +218,7 @@ async function showReport() {
       ["Events", String(r.events.length)],
     ];
     if (r.target)
-      rows.push(["Target", r.target.name + ": " + (r.target.pass ? "pass" : "fail " + r.target.failures.map((f) => f.text).join("; "))]);
+      rows.push(["Target", r.target.name + ": " + (r.target.pass ? "pass" : "fail: " + r.target.failures.map((f) => f.text).join("; "))]);
     $("report-table").replaceChildren(...rows.map(([caption, value]) => {
       const row = document.createElement("tr");
       const th = document.createElement("th");
