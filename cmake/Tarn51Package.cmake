@@ -107,5 +107,7 @@ foreach(library avformat avcodec avutil)
     string(REGEX MATCH "^[0-9]+" major "${TARN_FFMPEG_RUNTIME_lib${library}_VERSION}")
     list(APPEND TARN_FFMPEG_PACKAGES "lib${library}${major}")
 endforeach()
-list(JOIN TARN_FFMPEG_PACKAGES ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+# With the editor's text face (see editor/EditorTypeface.h).
+list(JOIN TARN_FFMPEG_PACKAGES ", " TARN_FFMPEG_DEPENDS)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${TARN_FFMPEG_DEPENDS}, fonts-dejavu-core")
 include(CPack)

@@ -1,5 +1,6 @@
 #include "processor/Tarn51AudioProcessor.h"
 
+#include "editor/EditorTypeface.h"
 #include "editor/RiroruduLoudnessAudioProcessorEditor.h"
 
 #include "processor/RefreshTimerControl.h"
@@ -745,6 +746,8 @@ bool Tarn51AudioProcessor::producesMidi() const
 
 juce::AudioProcessorEditor* Tarn51AudioProcessor::createEditor()
 {
+    // Before the pages exist: their widgets take the face's measures when they are built.
+    EditorTypeface::applyToDefaultLook();
     return new RiroruduLoudnessAudioProcessorEditor (*this);
 }
 

@@ -1,5 +1,7 @@
 #include "standalone/Tarn51StandaloneApplication.h"
 
+#include "editor/EditorTypeface.h"
+
 Tarn51StandaloneApplication::Tarn51StandaloneApplication() = default;
 
 Tarn51StandaloneApplication::~Tarn51StandaloneApplication() = default;
@@ -66,6 +68,8 @@ std::unique_ptr<juce::PropertiesFile> Tarn51StandaloneApplication::openSettingsF
 
 void Tarn51StandaloneApplication::initialise (const juce::String&)
 {
+    // Before the first window, so that the dialogs get the editor's face too.
+    EditorTypeface::applyToDefaultLook();
     window = std::make_unique<OSKAStandaloneFilterWindow> ("Tarn 5.1", juce::Colours::black,
                                                            openSettingsFile().release());
 
