@@ -19,9 +19,11 @@ constexpr int gapLeftSource = 86, gapInsideSource = 90, gapRightSource = 96, rig
 constexpr int columnsTop = 20, columnsBottom = 393;
 const juce::Rectangle<int> captionSource{60, 430, 180, 14};
 
-// The columns of the other arrangements, from the first frame's left edge on: frame width (the
-// bar is one pixel narrower, inside it) and the gap between frames. Eight channels keep the 5.1
-// page's frames and about its gaps; ten and twelve share the same width out narrower.
+// The columns of the other arrangements, from the first frame's left edge on: frame width and
+// the gap between frames. The bar fills the frame between its edges; its background image,
+// drawn at its own width of 15 pixels and clipped to the bar, leaves the right edge showing only
+// when the bar is no wider than that. Eight channels keep the 5.1 page's frames and about its
+// gaps; ten and twelve share the same width out narrower.
 struct Columns
 {
     int frameWidth, gap;
@@ -31,10 +33,11 @@ struct Columns
         if (count <= 8)
             return {17, 12};
         if (count <= 10)
-            return {15, 8};
-        return {13, 6};
+            return {16, 7};
+        return {14, 5};
     }
 
+    int barWidth() const noexcept { return frameWidth <= 16 ? frameWidth - 2 : frameWidth - 1; }
     int frameX (int c) const noexcept { return frameLeftSource + c * (frameWidth + gap); }
     int centreX (int c) const noexcept { return frameX (c) + frameWidth / 2; }
     int pitch() const noexcept { return frameWidth + gap; }
@@ -176,8 +179,8 @@ void TruePeakMeterPage::resized()
         }
 
         const auto x = columns.frameX (c) + 1;
-        bars[c].setMeterBounds (x, 39, columns.frameWidth - 1);
-        overloadIndicators[c].setBounds (x, 28, columns.frameWidth, 8);
+        bars[c].setMeterBounds (x, 39, columns.barWidth());
+        overloadIndicators[c].setBounds (x, 28, columns.barWidth() + 1, 8);
         values[c].setBounds (valueBounds (numChannels, c));
     }
 }

