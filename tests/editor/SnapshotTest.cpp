@@ -251,7 +251,12 @@ TEST_P (TruePeakLayouts, OneLegibleLabelledBarPerChannel)
     auto& page = p.truePeakPage();
     const auto image = render (page);
     if (layout.id == SpeakerLayout::surround714)
+    {
         writeSnapshot ("editor-truepeak-714", render (*f.editor));
+        p.tabs().setCurrentTabIndex (2);
+        p.tabs().dispatchPendingMessages();
+        writeSnapshot ("editor-settings-714", render (*f.editor));
+    }
 
     // The settings page's channel-order row: the three orders of 5.1, or the arrangement's own.
     auto& orders = p.channelOrderBox();
