@@ -59,8 +59,8 @@ TEST (AudioSettingsDialog, FirstRunShowsNoChannelInEveryRowAndSwitchesOffEveryDe
     EXPECT_FALSE (setup.useDefaultInputChannels);
     EXPECT_FALSE (setup.useDefaultOutputChannels);
 
-    for (auto* layout :
-         {&f.processor->inputLayoutSetting, &f.processor->outputLayoutSetting, &f.processor->outputChannelMap})
+    for (auto* layout : {&f.processor->inputLayoutSetting, &f.processor->outputLayoutSetting,
+                         &f.processor->outputChannelMap})
         EXPECT_EQ (entries (*layout), std::vector<int> (6, -1));
 
     EXPECT_EQ (entries (f.processor->channelMap), std::vector<int> (6, -1));
