@@ -23,9 +23,7 @@ SettingsPage::SettingsPage (PageActions& a, bool isStandalone) : actions (a), st
     WidgetStyle::box (unitsBox, *this, boxLook, *this);
 
     // The standalone program assigns device channels in its audio settings instead.
-    channelOrderBox.addItem ("ITU - L R C LFE Ls Rs", 1);
-    channelOrderBox.addItem ("C|24 - L C R Ls Rs LFE", 2);
-    channelOrderBox.addItem ("DTS - L R Ls Rs C LFE", 3);
+    showChannelOrders (SpeakerLayout::surround51);
 
     if (!standalone)
     {
@@ -136,13 +134,18 @@ void SettingsPage::update (const PageSnapshot& s)
     const auto& i = s.indices;
     const auto none = juce::dontSendNotification;
 
+    if (s.readings.layout != shownLayout)
+        showChannelOrders (s.readings.layout);
+
     // Three-way boxes take only the documented choices; anything else leaves them as they are.
+    // The channel order is a choice of the 5.1 arrangement only.
     for (auto [box, index] : {std::pair<juce::ComboBox*, int>{&standardBox, i.standard},
                               std::pair<juce::ComboBox*, int>{&channelOrderBox, i.surroundLayout}})
     {
         const auto choice = s.choiceOf (index);
 
-        if (choice >= 0 && choice <= 2)
+        if (choice >= 0 && choice <= 2 &&
+            (box != &channelOrderBox || shownLayout == SpeakerLayout::surround51))
             box->setSelectedId (choice + 1, none);
     }
 
@@ -164,6 +167,32 @@ void SettingsPage::update (const PageSnapshot& s)
 
     if (s.changed (i.standard) || s.changed (i.scale) || s.changed (i.unit) || s.changed (i.referenceLevel))
         nameAbsoluteUnit();
+}
+
+void SettingsPage::showChannelOrders (int layoutId)
+{
+    const auto& layout = SpeakerLayout::get (layoutId);
+    shownLayout = layout.id;
+    channelOrderBox.clear (juce::dontSendNotification);
+
+    if (layout.id == SpeakerLayout::surround51)
+    {
+        channelOrderBox.addItem ("ITU - L R C LFE Ls Rs", 1);
+        channelOrderBox.addItem ("C|24 - L C R Ls Rs LFE", 2);
+        channelOrderBox.addItem ("DTS - L R Ls Rs C LFE", 3);
+        channelOrderBox.setEnabled (true);
+        return;
+    }
+
+    juce::StringArray labels;
+
+    for (int c = 0; c < layout.numChannels; ++c)
+        labels.add (layout.speakers[c].label);
+
+    channelOrderBox.addItem (juce::String (layout.name) + " - " + labels.joinIntoString (" "),
+                             arrangementItemBase + layout.id);
+    channelOrderBox.setSelectedId (arrangementItemBase + layout.id, juce::dontSendNotification);
+    channelOrderBox.setEnabled (false);
 }
 
 void SettingsPage::nameAbsoluteUnit()
@@ -237,8 +266,8 @@ void SettingsPage::comboBoxChanged (juce::ComboBox* box)
 {
     const auto id = box->getSelectedId();
 
-    // Nothing selected (id 0) is no choice to write.
-    if (id == 0)
+    // Nothing selected (id 0) is no choice to write, and a bigger arrangement's order none either.
+    if (id == 0 || id >= arrangementItemBase)
         return;
 
     if (auto* name = parameterOf (box))

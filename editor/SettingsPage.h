@@ -4,6 +4,7 @@
 #include "editor/PageSnapshot.h"
 #include "editor/TarnxLookAndFeel.h"
 #include "editor/WidgetStyle.h"
+#include "engine/SpeakerLayout.h"
 
 #include <BinaryData.h>
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -42,6 +43,10 @@ private:
     void comboBoxChanged (juce::ComboBox* box) override;
     void sliderValueChanged (juce::Slider* slider) override;
     void nameAbsoluteUnit();
+    // The channel-order row of an arrangement (a SpeakerLayout id): the three orders of 5.1,
+    // which "Surround layout" chooses, or the one order of a bigger arrangement, which the
+    // host's speaker arrangement gives and the box only shows.
+    void showChannelOrders (int layoutId);
     // The display name of the parameter a control writes; null for none.
     const char* parameterOf (const juce::Component* control) const;
 
@@ -76,6 +81,9 @@ private:
     juce::DrawableButton audioSettingsButton{"audioSettings", juce::DrawableButton::ImageStretched};
 
     int lastUnitKey = -1;
+    int shownLayout = -1;
+    // Item id of a bigger arrangement's order in channelOrderBox: this plus its SpeakerLayout id.
+    static constexpr int arrangementItemBase = 100;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (SettingsPage)
 };

@@ -97,23 +97,29 @@ float StateBlock::parseValue (const juce::String& text, float fallback)
     return (float)value;
 }
 
-juce::String StateBlock::formatLayout (const int (&entries)[layoutSize])
+juce::String StateBlock::formatLayout (const int* entries, int count)
 {
     juce::String text;
 
-    for (const int entry : entries)
-        text << juce::String (entry) << ";";
+    for (int i = 0; i < count; ++i)
+        text << juce::String (entries[i]) << ";";
 
     return text;
 }
 
-void StateBlock::parseLayout (const juce::String& text, int (&entries)[layoutSize])
+void StateBlock::parseLayout (const juce::String& text, int* entries, int count)
 {
     auto rest = text;
 
-    for (auto& entry : entries)
+    for (int i = 0; i < count; ++i)
     {
-        entry = parseLeadingInt (rest.upToFirstOccurrenceOf (";", false, false));
+        if (i >= layoutSize && rest.isEmpty())
+        {
+            entries[i] = -1;
+            continue;
+        }
+
+        entries[i] = parseLeadingInt (rest.upToFirstOccurrenceOf (";", false, false));
         rest = rest.fromFirstOccurrenceOf (";", false, false);
     }
 }

@@ -45,13 +45,25 @@ public:
     // float, gives fallback instead.
     static float parseValue (const juce::String& text, float fallback);
 
-    // Six channel numbers, each followed by ";" ("0;1;2;3;4;5;").
-    static juce::String formatLayout (const int (&entries)[layoutSize]);
+    // Channel numbers, each followed by ";" ("0;1;2;3;4;5;").
+    static juce::String formatLayout (const int (&entries)[layoutSize])
+    {
+        return formatLayout (entries, layoutSize);
+    }
+    static juce::String formatLayout (const int* entries, int count);
 
     // Six times: the text up to the first ";" (all of it if there is none), read as an
     // optional minus sign and decimal digits (an empty or non-numeric piece gives 0; numbers
     // beyond the int range give its ends); then the text after that ";".
-    static void parseLayout (const juce::String& text, int (&entries)[layoutSize]);
+    static void parseLayout (const juce::String& text, int (&entries)[layoutSize])
+    {
+        parseLayout (text, entries, layoutSize);
+    }
+
+    // The same for count entries (at least six): the first six as above; the pieces past them,
+    // which only the bigger arrangements write, the same way while text is left, and -1 (no
+    // channel) once it is used up.
+    static void parseLayout (const juce::String& text, int* entries, int count);
 
     // The leading integer of a piece of a layout list, as parseLayout reads it.
     static int parseLeadingInt (const juce::String& piece);

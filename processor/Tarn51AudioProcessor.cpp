@@ -123,10 +123,9 @@ toCurrentPositionInfo (const juce::AudioPlayHead::PositionInfo& position)
     return info;
 }
 
-template <typename Source>
-void copyEntries (const Source (&source)[numChannels], int (&destination)[numChannels])
+template <typename Source, int size> void copyEntries (const Source (&source)[size], int (&destination)[size])
 {
-    for (int i = 0; i < numChannels; ++i)
+    for (int i = 0; i < size; ++i)
         destination[i] = source[i];
 }
 } // namespace
@@ -141,8 +140,10 @@ Tarn51AudioProcessor::Tarn51AudioProcessor()
                                                         : ParameterTable::Variant::plugin)
 {
     for (int i = 0; i < numChannels; ++i)
-    {
         channelMap[i] = -1;
+
+    for (int i = 0; i < SpeakerLayout::maxChannels; ++i)
+    {
         outputChannelMap[i] = -1;
         inputLayoutSetting[i] = -1;
         outputLayoutSetting[i] = -1;
@@ -604,6 +605,7 @@ void Tarn51AudioProcessor::resetMeasurement()
 void Tarn51AudioProcessor::resetReadings()
 {
     readings = MeterReadings();
+    readings.layout = meterLayout.load();
 }
 
 void Tarn51AudioProcessor::setParameterAndNotifyHost (int parameterIndex, float normalisedValue)
@@ -615,12 +617,13 @@ void Tarn51AudioProcessor::setParameterAndNotifyHost (int parameterIndex, float 
     JUCE_END_IGNORE_WARNINGS_GCC_LIKE
 }
 
-void Tarn51AudioProcessor::rankChannels (const int (&entries)[numMeterChannels],
-                                         RelaxedAtomic<int> (&map)[numMeterChannels])
+void Tarn51AudioProcessor::rankChannels (const int* entries, int count, RelaxedAtomic<int>* map, int mapSize)
 {
-    for (int i = 0; i < numChannels; ++i)
+    const auto entryOf = [entries, count] (int i) { return i < count && entries[i] >= 0 ? entries[i] : -1; };
+
+    for (int i = 0; i < mapSize; ++i)
     {
-        if (entries[i] < 0)
+        if (entryOf (i) < 0)
         {
             map[i] = -1;
             continue;
@@ -629,7 +632,7 @@ void Tarn51AudioProcessor::rankChannels (const int (&entries)[numMeterChannels],
         // The rank: how many distinct assigned device channels lie below this one.
         int rank = 0;
 
-        for (int j = 0; j < numChannels; ++j)
+        for (int j = 0; j < count; ++j)
         {
             bool firstOfItsValue = true;
 
@@ -645,20 +648,30 @@ void Tarn51AudioProcessor::rankChannels (const int (&entries)[numMeterChannels],
     }
 }
 
-void Tarn51AudioProcessor::applyInputLayout (const int (&entries)[numMeterChannels])
+void Tarn51AudioProcessor::applyInputLayout (const int* entries, int count)
 {
-    for (int i = 0; i < numChannels; ++i)
-        inputLayoutSetting[i] = entries[i];
+    count = juce::jlimit (0, SpeakerLayout::maxChannels, count);
 
-    rankChannels (entries, channelMap);
+    for (int i = 0; i < SpeakerLayout::maxChannels; ++i)
+        inputLayoutSetting[i] = i < count ? entries[i] : -1;
+
+    rankChannels (entries, count, channelMap, numChannels);
 }
 
-void Tarn51AudioProcessor::applyOutputLayout (const int (&entries)[numMeterChannels])
+void Tarn51AudioProcessor::applyOutputLayout (const int* entries, int count)
 {
-    for (int i = 0; i < numChannels; ++i)
-        outputLayoutSetting[i] = entries[i];
+    count = juce::jlimit (0, SpeakerLayout::maxChannels, count);
 
-    rankChannels (entries, outputChannelMap);
+    for (int i = 0; i < SpeakerLayout::maxChannels; ++i)
+        outputLayoutSetting[i] = i < count ? entries[i] : -1;
+
+    rankChannels (entries, count, outputChannelMap, SpeakerLayout::maxChannels);
+}
+
+void Tarn51AudioProcessor::setMeterLayout (int layoutId)
+{
+    meterLayout = (int)SpeakerLayout::get (layoutId).id;
+    readings.layout = meterLayout.load();
 }
 
 juce::AudioPlayHead::FrameRateType Tarn51AudioProcessor::getHostFrameRate() const noexcept
@@ -845,11 +858,13 @@ void Tarn51AudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
     if (isStandalone())
     {
-        int entries[numChannels];
+        // As many entries as the arrangement has channels: six for 5.1, as always.
+        const auto count = SpeakerLayout::get (meterLayout).numChannels;
+        int entries[SpeakerLayout::maxChannels];
         copyEntries (inputLayoutSetting, entries);
-        xml.setAttribute (inputLayoutAttribute, StateBlock::formatLayout (entries));
+        xml.setAttribute (inputLayoutAttribute, StateBlock::formatLayout (entries, count));
         copyEntries (outputLayoutSetting, entries);
-        xml.setAttribute (outputLayoutAttribute, StateBlock::formatLayout (entries));
+        xml.setAttribute (outputLayoutAttribute, StateBlock::formatLayout (entries, count));
     }
 
     StateBlock::write (xml, destData);
@@ -880,11 +895,16 @@ void Tarn51AudioProcessor::setStateInformation (const void* data, int sizeInByte
 
     if (isStandalone())
     {
-        int entries[numChannels];
-        StateBlock::parseLayout (xml->getStringAttribute (inputLayoutAttribute), entries);
-        applyInputLayout (entries);
-        StateBlock::parseLayout (xml->getStringAttribute (outputLayoutAttribute), entries);
-        applyOutputLayout (entries);
+        // Only the channels of the arrangement: the others have no row to show them and must
+        // not take device channels.
+        const auto count = SpeakerLayout::get (meterLayout).numChannels;
+        int entries[SpeakerLayout::maxChannels];
+        StateBlock::parseLayout (xml->getStringAttribute (inputLayoutAttribute), entries,
+                                 SpeakerLayout::maxChannels);
+        applyInputLayout (entries, count);
+        StateBlock::parseLayout (xml->getStringAttribute (outputLayoutAttribute), entries,
+                                 SpeakerLayout::maxChannels);
+        applyOutputLayout (entries, count);
     }
 }
 

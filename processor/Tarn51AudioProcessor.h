@@ -6,6 +6,7 @@
 #include "engine/LoudnessHistory.h"
 #include "engine/LoudnessResults.h"
 #include "engine/OSKALoudnessModule.h"
+#include "engine/SpeakerLayout.h"
 #include "engine/TruePeakDetector.h"
 #include "processor/MeterReadings.h"
 #include "processor/ParameterTable.h"
@@ -123,9 +124,23 @@ public:
     // buffer channels: the device gives processBlock only its active channels, packed in
     // ascending order, so each assigned meter channel gets the rank of its device channel
     // among the distinct assigned ones. Meter channels naming the same device channel share
-    // its buffer channel; negative entries count as none. Message thread.
-    void applyInputLayout (const int (&entries)[numMeterChannels]);
-    void applyOutputLayout (const int (&entries)[numMeterChannels]);
+    // its buffer channel; negative entries count as none, and so do the meter channels past
+    // count. Message thread.
+    void applyInputLayout (const int* entries, int count);
+    void applyOutputLayout (const int* entries, int count);
+    template <int count> void applyInputLayout (const int (&entries)[count])
+    {
+        applyInputLayout (entries, count);
+    }
+    template <int count> void applyOutputLayout (const int (&entries)[count])
+    {
+        applyOutputLayout (entries, count);
+    }
+
+    // The arrangement of the meter's channels, a SpeakerLayout id (out of range: 5.1); the
+    // readings name it for the editor. Message thread.
+    void setMeterLayout (int layoutId);
+    int getMeterLayout() const noexcept { return meterLayout; }
 
     // The build the processor was created for.
     bool isStandalone() const noexcept { return wrapperType == wrapperType_Standalone; }
@@ -174,10 +189,10 @@ public:
     // For each meter channel: the buffer channel that feeds it (-1: none).
     RelaxedAtomic<int> channelMap[numMeterChannels];
     // Standalone only: for each meter channel, the buffer channel it is written to.
-    RelaxedAtomic<int> outputChannelMap[numMeterChannels];
+    RelaxedAtomic<int> outputChannelMap[SpeakerLayout::maxChannels];
     // Standalone only: the device channels assigned to the meter channels, as saved.
-    RelaxedAtomic<int> inputLayoutSetting[numMeterChannels];
-    RelaxedAtomic<int> outputLayoutSetting[numMeterChannels];
+    RelaxedAtomic<int> inputLayoutSetting[SpeakerLayout::maxChannels];
+    RelaxedAtomic<int> outputLayoutSetting[SpeakerLayout::maxChannels];
 
 private:
     // Parameter indices, looked up by name once: the table never changes its order.
@@ -213,8 +228,8 @@ private:
     void startEditorRefresh();
     void stopEditorRefresh();
 
-    static void rankChannels (const int (&entries)[numMeterChannels],
-                              RelaxedAtomic<int> (&map)[numMeterChannels]);
+    // Entries past count are none; map has mapSize channels.
+    static void rankChannels (const int* entries, int count, RelaxedAtomic<int>* map, int mapSize);
 
     ParameterIndices indices{};
     RelaxedAtomic<int> hostFrameRate{0};
@@ -227,6 +242,7 @@ private:
     std::uint32_t peakStepResets = 0;
     juce::uint32 inputChannelMask = ~0u;
     juce::AudioSampleBuffer outputBuffer; // standalone output routing
+    RelaxedAtomic<int> meterLayout{SpeakerLayout::surround51};
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Tarn51AudioProcessor)
 };

@@ -6,7 +6,7 @@ namespace
 {
 constexpr int boxHeight = 24;
 constexpr int rowSpacing = 30;
-constexpr int channelSelectorHeight = 240;
+constexpr int channelSelectorHeight = 240; // six rows, and room below them
 constexpr double fallbackSampleRate = 48000.0;
 
 AudioDeviceSettingsPanel::WarningFunction& warningFunction()
@@ -84,6 +84,7 @@ void AudioDeviceSettingsPanel::rebuildControls()
 {
     rebuildOutputDeviceBox();
     rebuildInputDeviceBox();
+    rebuildLayoutBox();
 
     if (auto* device = setup.manager->getCurrentAudioDevice())
     {
@@ -166,6 +167,63 @@ void AudioDeviceSettingsPanel::rebuildInputDeviceBox()
     }
 
     selectCurrentDevice (inputDeviceBox.get(), true);
+}
+
+void AudioDeviceSettingsPanel::rebuildLayoutBox()
+{
+    if (processor == nullptr)
+        return;
+
+    if (layoutBox == nullptr)
+    {
+        layoutBox = createBox();
+
+        for (int id = 0; id < SpeakerLayout::numLayouts; ++id)
+            layoutBox->addItem (SpeakerLayout::get (id).name, id + 1);
+
+        layoutBox->addListener (this);
+        layoutLabel = std::make_unique<juce::Label> (juce::String(), "Layout:");
+        styleLabel (*layoutLabel, *layoutBox);
+    }
+
+    layoutBox->setSelectedId (processor->getMeterLayout() + 1, juce::dontSendNotification);
+}
+
+void AudioDeviceSettingsPanel::chooseLayout (int layoutId)
+{
+    const auto previousRows = SpeakerLayout::get (processor->getMeterLayout()).numChannels;
+    processor->setMeterLayout (layoutId);
+    const auto rows = SpeakerLayout::get (layoutId).numChannels;
+    auto* device = setup.manager->getCurrentAudioDevice();
+
+    // The rows that stay keep their channels, the rows that go name none, and each new row
+    // takes the device channel of its own number when the device has it and no row uses it.
+    for (auto direction : {OSKAChannelSelectorDropBox::input, OSKAChannelSelectorDropBox::output})
+    {
+        const bool isInput = direction == OSKAChannelSelectorDropBox::input;
+        const auto& setting = isInput ? processor->inputLayoutSetting : processor->outputLayoutSetting;
+        const auto available =
+            device == nullptr
+                ? 0
+                : (isInput ? device->getInputChannelNames() : device->getOutputChannelNames()).size();
+        int entries[SpeakerLayout::maxChannels];
+
+        for (int i = 0; i < SpeakerLayout::maxChannels; ++i)
+            entries[i] = i < juce::jmin (previousRows, rows) ? (int)setting[i] : -1;
+
+        for (int i = previousRows; i < rows; ++i)
+        {
+            const bool used = std::find (std::begin (entries), std::end (entries), i) != std::end (entries);
+            entries[i] = i < available && !used ? i : -1;
+        }
+
+        if (isInput)
+            processor->applyInputLayout (entries);
+        else
+            processor->applyOutputLayout (entries);
+    }
+
+    rebuildControls();
 }
 
 void AudioDeviceSettingsPanel::fillDeviceList (juce::ComboBox& box, bool isInput)
@@ -254,6 +312,9 @@ void AudioDeviceSettingsPanel::resized()
     if (outputDeviceBox != nullptr)
         outputDeviceBox->setBounds (rx, 0, cw, boxHeight);
 
+    if (layoutBox != nullptr)
+        layoutBox->setBounds (rx, rowSpacing, cw, boxHeight);
+
     if (sampleRateBox != nullptr)
     {
         sampleRateBox->setBounds (lx, y, cw, boxHeight);
@@ -267,16 +328,26 @@ void AudioDeviceSettingsPanel::resized()
     }
 
     if (inputChannelSelector != nullptr)
-        inputChannelSelector->setBounds (ix, y, 2 * cw, channelSelectorHeight);
+        inputChannelSelector->setBounds (
+            ix, y, 2 * cw, OSKAChannelSelectorDropBox::heightFor (inputChannelSelector->getNumRows()));
 
     if (outputChannelSelector != nullptr)
-        outputChannelSelector->setBounds (ox, y, 2 * cw, channelSelectorHeight);
+        outputChannelSelector->setBounds (
+            ox, y, 2 * cw, OSKAChannelSelectorDropBox::heightFor (outputChannelSelector->getNumRows()));
 }
 
 void AudioDeviceSettingsPanel::comboBoxChanged (juce::ComboBox* box)
 {
     if (box == nullptr)
         return;
+
+    if (box == layoutBox.get())
+    {
+        if (box->getSelectedId() > 0)
+            chooseLayout (box->getSelectedId() - 1);
+
+        return;
+    }
 
     auto& manager = *setup.manager;
     auto config = manager.getAudioDeviceSetup();
@@ -307,23 +378,21 @@ void AudioDeviceSettingsPanel::comboBoxChanged (juce::ComboBox* box)
         selectCurrentDevice (inputDeviceBox.get(), true);
         selectCurrentDevice (outputDeviceBox.get(), false);
 
-        // Another device: its channels start again as 0 to 5 for the meter's six channels; the
-        // refresh that the device manager's change message brings applies them to it.
+        // Another device: its channels start again as 0 to 5 for the meter's six channels (0
+        // to 11 for twelve); the refresh that the device manager's change message brings
+        // applies them to it.
         if (processor != nullptr)
         {
-            for (int i = 0; i < OSKAChannelSelectorDropBox::numMeterChannels; ++i)
-            {
-                if (inputChanged)
-                {
-                    processor->inputLayoutSetting[i] = i;
-                    processor->channelMap[i] = i;
-                }
-                else
-                {
-                    processor->outputLayoutSetting[i] = i;
-                    processor->outputChannelMap[i] = i;
-                }
-            }
+            const auto rows = SpeakerLayout::get (processor->getMeterLayout()).numChannels;
+            int entries[SpeakerLayout::maxChannels];
+
+            for (int i = 0; i < SpeakerLayout::maxChannels; ++i)
+                entries[i] = i < rows ? i : -1;
+
+            if (inputChanged)
+                processor->applyInputLayout (entries);
+            else
+                processor->applyOutputLayout (entries);
         }
 
         resized();
@@ -352,15 +421,13 @@ ChannelSelector::OSKAChannelSelectorDropBox (const DeviceSetupDetails& details, 
                                              Tarn51AudioProcessor* processorToUse, const juce::Font& font)
     : setup (details), direction (directionToUse), labelFont (font)
 {
-    static const char* const names[numMeterChannels] = {"L", "R", "C", "LFE", "LS", "RS"};
-
     for (size_t i = 0; i < numMeterChannels; ++i)
     {
         channelBoxes[i] = std::make_unique<juce::ComboBox>();
         channelBoxes[i]->addListener (this);
         addAndMakeVisible (*channelBoxes[i]);
 
-        channelLabels[i] = std::make_unique<juce::Label> (juce::String(), names[i]);
+        channelLabels[i] = std::make_unique<juce::Label>();
         styleLabel (*channelLabels[i], *channelBoxes[i]);
         channelLabels[i]->setVisible (true);
     }
@@ -377,6 +444,11 @@ ChannelSelector::OSKAChannelSelectorDropBox (const DeviceSetupDetails& details, 
 
 ChannelSelector::~OSKAChannelSelectorDropBox() = default;
 
+int ChannelSelector::heightFor (int rows)
+{
+    return juce::jmax (channelSelectorHeight, rows * rowSpacing);
+}
+
 void ChannelSelector::refreshChannels()
 {
     channelNames.clear();
@@ -391,26 +463,47 @@ void ChannelSelector::refreshChannels()
     if (auto* device = setup.manager->getCurrentAudioDevice())
         channelNames = direction == input ? device->getInputChannelNames() : device->getOutputChannelNames();
 
+    const auto& layout = SpeakerLayout::get (processor != nullptr ? processor->getMeterLayout() : 0);
+    numRows = layout.numChannels;
+
     if (processor != nullptr)
     {
-        const auto& layout =
+        const auto& setting =
             direction == input ? processor->inputLayoutSetting : processor->outputLayoutSetting;
 
         for (int i = 0; i < numMeterChannels; ++i)
-            selectedChannels[i] = layout[i];
+            selectedChannels[i] = i < numRows ? (int)setting[i] : -1;
     }
 
     for (int i = 0; i < numMeterChannels; ++i)
     {
         auto& box = *channelBoxes[(size_t)i];
+        auto& label = *channelLabels[(size_t)i];
+        const bool shown = i < numRows;
+        box.setVisible (shown);
+        label.setVisible (shown);
+        // The 5.1 rows keep their capitals ("LS").
+        label.setText (shown ? juce::String (layout.speakers[i].label) : juce::String(),
+                       juce::dontSendNotification);
+        if (layout.id == SpeakerLayout::surround51)
+            label.setText (label.getText().toUpperCase(), juce::dontSendNotification);
+
         box.addItemList (channelNames, 1);
         box.addItem (juce::String ("<< ") + "none" + " >>", noneItemId);
 
         // Asynchronous, so that every row reports once the message loop gets to it, after the
-        // panel has given this selector its size.
+        // panel has given this selector its size. Hidden rows name no channel, at once.
+        if (!shown)
+        {
+            box.setSelectedId (noneItemId, juce::dontSendNotification);
+            continue;
+        }
+
         box.setSelectedId (selectedChannels[i] == -1 ? noneItemId : selectedChannels[i] + 1,
                            juce::sendNotificationAsync);
     }
+
+    layoutRows();
 }
 
 void ChannelSelector::comboBoxChanged (juce::ComboBox* box)
@@ -480,8 +573,7 @@ void ChannelSelector::layoutRows()
 {
     const auto x = proportionOf (getWidth(), 0.135);
     const auto width = proportionOf (getWidth(), 0.5);
-    const auto rowHeight = proportionOf (getHeight(), 0.125);
 
     for (int i = 0; i < numMeterChannels; ++i)
-        channelBoxes[(size_t)i]->setBounds (x, i * rowHeight, width, boxHeight);
+        channelBoxes[(size_t)i]->setBounds (x, i * rowSpacing, width, boxHeight);
 }

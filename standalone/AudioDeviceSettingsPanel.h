@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/TarnxLookAndFeel.h"
+#include "engine/SpeakerLayout.h"
 #include "standalone/DeviceSetupDetails.h"
 
 #include <juce_audio_devices/juce_audio_devices.h>
@@ -14,8 +15,9 @@
 class Tarn51AudioProcessor;
 
 // The settings of one audio device type in the audio settings dialog: output and input
-// device, sample rate and buffer size, and the two channel selectors that assign device
-// channels to the six meter channels (L, R, C, LFE, Ls, Rs) for input and for output.
+// device, sample rate and buffer size, the meter's channel layout (5.1 to 7.1.4), and the two
+// channel selectors that assign device channels to the meter channels of that layout (L, R, C,
+// LFE, Ls, Rs in 5.1) for input and for output.
 //
 // Every change goes to the device manager at once; there is no OK or Cancel. The assignment
 // itself is kept in the processor (its layout settings and channel maps), so that it is saved
@@ -26,12 +28,14 @@ class AudioDeviceSettingsPanel : public juce::Component,
                                  public juce::Button::Listener
 {
 public:
-    // Six boxes, one per meter channel, each offering the device's channels of one direction
-    // and "<< none >>". A device channel chosen in one row cannot be chosen in the others.
+    // One box per meter channel of the processor's layout (six without a processor), each
+    // offering the device's channels of one direction and "<< none >>". A device channel
+    // chosen in one row cannot be chosen in the others. The boxes of the other channels, up to
+    // twelve, are hidden and name no channel.
     class OSKAChannelSelectorDropBox : public juce::Component, public juce::ComboBox::Listener
     {
     public:
-        static constexpr int numMeterChannels = 6;
+        static constexpr int numMeterChannels = SpeakerLayout::maxChannels;
         static constexpr int noneItemId = -1;
 
         enum Direction
@@ -46,10 +50,16 @@ public:
 
         void comboBoxChanged (juce::ComboBox* box) override;
 
-        // Fills the rows with the current device's channels and selects the processor's
-        // assignment; each row then reports its selection asynchronously, which applies the
-        // assignment to the processor and the device.
+        // Shows one row per channel of the processor's layout, fills the rows with the current
+        // device's channels and selects the processor's assignment; each row then reports its selection
+        // asynchronously, which applies the assignment to the processor and the device.
         void refreshChannels();
+
+        // Rows shown: the channels of the layout.
+        int getNumRows() const noexcept { return numRows; }
+
+        // The height the rows take.
+        static int heightFor (int rows);
 
         // Switches on exactly the device channels the rows name.
         void applyChannelsToDevice();
@@ -69,7 +79,8 @@ public:
         std::array<std::unique_ptr<juce::ComboBox>, numMeterChannels> channelBoxes;
         juce::StringArray channelNames;
         std::array<std::unique_ptr<juce::Label>, numMeterChannels> channelLabels;
-        int selectedChannels[numMeterChannels] = {0, 1, 2, 3, 4, 5};
+        int selectedChannels[numMeterChannels] = {0, 1, 2, 3, 4, 5, -1, -1, -1, -1, -1, -1};
+        int numRows = 6;
         Tarn51AudioProcessor* processor = nullptr;
         juce::Font labelFont;
 
@@ -117,6 +128,8 @@ public:
     juce::ComboBox* getSampleRateBox() const noexcept { return sampleRateBox.get(); }
     juce::ComboBox* getBufferSizeBox() const noexcept { return bufferSizeBox.get(); }
     juce::Label* getOutputDeviceLabel() const noexcept { return outputDeviceLabel.get(); }
+    // The layout choice: item id = SpeakerLayout id + 1. Only with a processor.
+    juce::ComboBox* getLayoutBox() const noexcept { return layoutBox.get(); }
     OSKAChannelSelectorDropBox* getInputChannelSelector() const noexcept
     {
         return inputChannelSelector.get();
@@ -128,13 +141,17 @@ public:
 
 private:
     std::unique_ptr<juce::ComboBox> createBox();
+    void rebuildLayoutBox();
+    // The processor's layout is now layoutId: the rows follow it on both sides.
+    void chooseLayout (int layoutId);
 
     juce::AudioIODeviceType& deviceType;
     DeviceSetupDetails setup;
     Tarn51AudioProcessor* processor = nullptr;
     TarnxLookAndFeel lookAndFeel; // before the boxes, which use it until they go
-    std::unique_ptr<juce::ComboBox> outputDeviceBox, inputDeviceBox, sampleRateBox, bufferSizeBox;
-    std::unique_ptr<juce::Label> outputDeviceLabel, inputDeviceLabel, sampleRateLabel, bufferSizeLabel;
+    std::unique_ptr<juce::ComboBox> outputDeviceBox, inputDeviceBox, sampleRateBox, bufferSizeBox, layoutBox;
+    std::unique_ptr<juce::Label> outputDeviceLabel, inputDeviceLabel, sampleRateLabel, bufferSizeLabel,
+        layoutLabel;
     juce::Font labelFont;
     std::unique_ptr<OSKAChannelSelectorDropBox> inputChannelSelector;
     std::unique_ptr<OSKAChannelSelectorDropBox> outputChannelSelector;

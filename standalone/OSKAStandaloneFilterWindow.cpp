@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "editor/RiroruduLoudnessAudioProcessorEditor.h"
+#include "engine/SpeakerLayout.h"
 #include "processor/Tarn51AudioProcessor.h"
 #include "standalone/OSKAAudioDeviceSelectorComponent.h"
 #include "standalone/WindowPlacement.h"
@@ -10,6 +11,7 @@
 namespace
 {
 const juce::String filterStateKey ("filterState");
+const juce::String speakerLayoutKey ("speakerLayout");
 const juce::String audioSetupKey ("audioSetup");
 const juce::String windowXKey ("windowX");
 const juce::String windowYKey ("windowY");
@@ -136,15 +138,19 @@ OSKAStandaloneFilterWindow::OSKAStandaloneFilterWindow (const juce::String& titl
         return;
     }
 
-    processor->setPlayConfigDetails (numChannels, numChannels, 44100.0, 512);
-
     if (settings != nullptr)
-    {
-        juce::MemoryBlock state;
+        restoreProcessor (*processor, *settings);
 
-        if (state.fromBase64Encoding (settings->getValue (filterStateKey)) && state.getSize() > 0)
-            processor->setStateInformation (state.getData(), (int)state.getSize());
-    }
+    // A layout the processor's buses cannot take leaves them at 5.1.
+    auto channels = SpeakerLayout::get (processor->getMeterLayout()).numChannels;
+    juce::AudioProcessor::BusesLayout buses;
+    buses.inputBuses.add (juce::AudioChannelSet::canonicalChannelSet (channels));
+    buses.outputBuses.add (juce::AudioChannelSet::canonicalChannelSet (channels));
+
+    if (!processor->checkBusesLayoutSupported (buses))
+        channels = numChannels;
+
+    processor->setPlayConfigDetails (channels, channels, 44100.0, 512);
 
     juce::String error;
 
@@ -246,11 +252,7 @@ OSKAStandaloneFilterWindow::~OSKAStandaloneFilterWindow()
     }
 
     if (settings != nullptr && processor != nullptr)
-    {
-        juce::MemoryBlock state;
-        processor->getStateInformation (state);
-        settings->setValue (filterStateKey, state.toBase64Encoding());
-    }
+        storeProcessor (*processor, *settings);
 
     if (processor != nullptr)
         processor->editorBeingDeleted (processor->getActiveEditor());
@@ -270,6 +272,28 @@ OSKAStandaloneFilterWindow::~OSKAStandaloneFilterWindow()
     player.setProcessor (nullptr);
     processor.reset();
     settings.reset();
+}
+
+void OSKAStandaloneFilterWindow::restoreProcessor (Tarn51AudioProcessor& p, const juce::PropertySet& from)
+{
+    // The layout first: the state's channel assignment has one entry per channel of it.
+    SpeakerLayout::Named named{SpeakerLayout::surround51, 0};
+    const auto name = from.getValue (speakerLayoutKey).toStdString();
+    p.setMeterLayout (SpeakerLayout::fromName (name, named) ? named.id : SpeakerLayout::surround51);
+
+    juce::MemoryBlock state;
+
+    if (state.fromBase64Encoding (from.getValue (filterStateKey)) && state.getSize() > 0)
+        p.setStateInformation (state.getData(), (int)state.getSize());
+}
+
+void OSKAStandaloneFilterWindow::storeProcessor (Tarn51AudioProcessor& p, juce::PropertySet& to)
+{
+    to.setValue (speakerLayoutKey, SpeakerLayout::get (p.getMeterLayout()).name);
+
+    juce::MemoryBlock state;
+    p.getStateInformation (state);
+    to.setValue (filterStateKey, state.toBase64Encoding());
 }
 
 void OSKAStandaloneFilterWindow::resized()

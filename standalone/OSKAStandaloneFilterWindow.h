@@ -20,16 +20,17 @@ class Tarn51AudioProcessor;
 // disconnects the player, stores the window position, the device set-up and the processor's
 // state in the settings, and deletes the settings last, which writes the file once per run.
 //
-// Settings keys: "filterState" (the processor's state, base64), "audioSetup" (the device
-// manager's XML state, empty when it has none), "windowX", "windowY" (the client area's
-// top-left corner on the screen), "windowFrameX", "windowFrameY" (the window manager's frame's,
-// where the window system told it; absent otherwise).
+// Settings keys: "filterState" (the processor's state, base64), "speakerLayout" (the meter's
+// channel layout by name, "7.1.4"; absent in files from before the bigger layouts, which
+// load as 5.1), "audioSetup" (the device manager's XML state, empty when it has none), "windowX", "windowY"
+// (the client area's top-left corner on the screen), "windowFrameX", "windowFrameY" (the window manager's
+// frame's, where the window system told it; absent otherwise).
 class OSKAStandaloneFilterWindow : public juce::DocumentWindow,
                                    public juce::AsyncUpdater,
                                    public juce::Button::Listener
 {
 public:
-    static constexpr int numChannels = 6;
+    static constexpr int numChannels = 6; // the 5.1 layout
     static constexpr int noPosition = -100;
     static constexpr int dialogWidth = 615;
     static constexpr int dialogHeight = 610;
@@ -54,6 +55,11 @@ public:
     static void openAudioSettingsOf (void* window);
 
     Tarn51AudioProcessor* getProcessor() const noexcept { return processor.get(); }
+
+    // The processor's layout and state from the settings, and back: what construction and
+    // destruction do with them.
+    static void restoreProcessor (Tarn51AudioProcessor& processor, const juce::PropertySet& settings);
+    static void storeProcessor (Tarn51AudioProcessor& processor, juce::PropertySet& settings);
     juce::AudioDeviceManager* getDeviceManager() const noexcept { return deviceManager.get(); }
     CommandsListener* getCommandsListener() const noexcept { return content.get(); }
 

@@ -1,6 +1,11 @@
 #include "EditorFixture.h"
 
+#include "editor/MeterScale.h"
+#include "engine/SpeakerLayout.h"
+
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace EditorTest;
 
@@ -194,3 +199,141 @@ TEST_P (PinnedSnapshots, PageKeepsItsPixels)
 INSTANTIATE_TEST_SUITE_P (EditorSnapshots, PinnedSnapshots, ::testing::ValuesIn (pinnedPages),
                           [] (const auto& test)
                           { return juce::String (test.param.name).removeCharacters ("-").toStdString(); });
+
+namespace
+{
+class TruePeakLayouts : public ::testing::TestWithParam<int>
+{
+};
+
+bool isLit (juce::Colour colour)
+{
+    return colour.getBrightness() > 0.2f;
+}
+} // namespace
+
+// The true-peak page in each arrangement: one bar per channel, evenly spaced inside the page,
+// each with its light, its name under it and a held peak that fits its box and overlaps no
+// other. A staircase of peaks from -40 to +2 dBTP, the loudest channels over.
+TEST_P (TruePeakLayouts, OneLegibleLabelledBarPerChannel)
+{
+    const auto& layout = SpeakerLayout::get (GetParam());
+    const auto n = layout.numChannels;
+    Fixture f;
+    auto& p = *f.probe;
+    f.processor->setMeterLayout (layout.id);
+    f.tick();
+
+    auto& r = f.processor->readings;
+    float levels[SpeakerLayout::maxChannels] = {};
+
+    for (int c = 0; c < n; ++c)
+    {
+        levels[c] = -40.0f + 42.0f * (float)c / (float)(n - 1);
+        r.peakHold[c] = std::round (levels[c] * 10.0f) / 10.0f - (c % 2 == 0 ? 0.0f : 10.0f);
+        r.channelOver[c] = levels[c] > -1.0f ? 1 : 0;
+    }
+
+    r.truePeakOver = 1;
+    MeterScale scale;
+    scale.setType (8); // the true-peak page's scale
+
+    for (int i = 0; i < 10; ++i)
+    {
+        for (int c = 0; c < n; ++c)
+            r.peakPosition[c] = (float)scale.positionOf (levels[c]);
+
+        f.tick();
+    }
+
+    p.tabs().setCurrentTabIndex (0);
+    p.tabs().dispatchPendingMessages();
+    auto& page = p.truePeakPage();
+    const auto image = render (page);
+    if (layout.id == SpeakerLayout::surround714)
+    {
+        writeSnapshot ("editor-truepeak-714", render (*f.editor));
+        p.tabs().setCurrentTabIndex (2);
+        p.tabs().dispatchPendingMessages();
+        writeSnapshot ("editor-settings-714", render (*f.editor));
+    }
+
+    // The settings page's channel-order row: the three orders of 5.1, or the arrangement's own.
+    auto& orders = p.channelOrderBox();
+    EXPECT_EQ (orders.getNumItems(), layout.id == SpeakerLayout::surround51 ? 3 : 1);
+    EXPECT_EQ (orders.isEnabled(), layout.id == SpeakerLayout::surround51);
+    EXPECT_TRUE (orders.getText().startsWith (layout.id == SpeakerLayout::surround51 ? "ITU" : layout.name))
+        << orders.getText();
+    auto rest = orders.getText().fromFirstOccurrenceOf (" - ", false, false);
+
+    for (int c = 0; c < n; ++c)
+    {
+        auto order = rest.upToFirstOccurrenceOf (" ", false, false);
+        EXPECT_EQ (order, juce::String (layout.speakers[c].label)) << c;
+        rest = rest.fromFirstOccurrenceOf (" ", false, false);
+    }
+
+    const auto scaleImage = p.truePeakScaleImage().getImage();
+    const auto pitch = (float)(p.truePeakBar (n - 1).getX() - p.truePeakBar (0).getX()) / (float)(n - 1);
+
+    for (int c = 0; c < SpeakerLayout::maxChannels; ++c)
+    {
+        auto& bar = p.truePeakBar (c);
+        auto& light = p.overloadIndicator (c);
+        auto& value = p.truePeakValue (c);
+        ASSERT_EQ (bar.isVisible(), c < n) << c;
+        EXPECT_EQ (light.isVisible(), c < n) << c;
+        EXPECT_EQ (value.isVisible(), c < n) << c;
+
+        if (c >= n)
+            continue;
+
+        const auto label = juce::String (layout.speakers[c].label);
+        SCOPED_TRACE (label);
+        EXPECT_EQ (light.getName(), "overload" + label);
+        EXPECT_TRUE (page.getLocalBounds().contains (bar.getBounds()));
+        EXPECT_TRUE (page.getLocalBounds().contains (value.getBounds()));
+        EXPECT_GE (bar.getWidth(), 12);
+        EXPECT_NEAR ((float)(bar.getX() - p.truePeakBar (0).getX()), pitch * (float)c, 1.5f);
+        EXPECT_EQ (light.getToggleState(), levels[c] > -1.0f);
+
+        // The held peak keeps clear of every other box and, beyond the 5.1 page's narrow boxes
+        // (which condense it, as they always did), fits its box.
+        const auto text = value.getText().trimEnd();
+        EXPECT_TRUE (text.containsAnyOf ("0123456789")) << text;
+        if (layout.id != SpeakerLayout::surround51)
+        {
+            EXPECT_LE (value.getFont().getStringWidthFloat (text),
+                       (float)(value.getWidth() - value.getBorderSize().getLeftAndRight()))
+                << text;
+        }
+
+        for (int other = 0; other < c; ++other)
+            EXPECT_FALSE (value.getBounds().intersects (p.truePeakValue (other).getBounds())) << other;
+
+        if (c > 0)
+        {
+            EXPECT_GE (bar.getX() - p.truePeakBar (c - 1).getRight(), 4);
+        }
+
+        // The bar is drawn up to its level and no higher; the name is written under it.
+        const auto x = bar.getBounds().getCentreX();
+        const auto top = bar.getBottom() - juce::roundToInt (bar.getLevel() * (float)RIRORuduVU::meterHeight);
+        EXPECT_TRUE (isLit (image.getPixelAt (x, top + 3))) << top;
+        EXPECT_FALSE (isLit (image.getPixelAt (x, top - 8))) << top;
+
+        int namePixels = 0;
+        for (int y = 393; y < 404; ++y)
+            for (int dx = -5; dx <= 5; ++dx)
+                namePixels += isLit (scaleImage.getPixelAt (x + dx, y)) ? 1 : 0;
+        EXPECT_GT (namePixels, 6);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    EditorSnapshots, TruePeakLayouts, ::testing::Range (0, (int)SpeakerLayout::numLayouts),
+    [] (const auto& test)
+    {
+        return "layout" +
+               juce::String (SpeakerLayout::get (test.param).name).removeCharacters (".").toStdString();
+    });

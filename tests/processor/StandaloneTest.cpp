@@ -17,7 +17,8 @@ std::unique_ptr<Tarn51AudioProcessor> makeStandalone()
     return p;
 }
 
-void expectMap (const RelaxedAtomic<int> (&map)[6], std::initializer_list<int> expected)
+template <size_t size>
+void expectMap (const RelaxedAtomic<int> (&map)[size], std::initializer_list<int> expected)
 {
     int i = 0;
     for (const int e : expected)

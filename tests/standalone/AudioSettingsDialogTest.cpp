@@ -60,8 +60,10 @@ TEST (AudioSettingsDialog, FirstRunShowsNoChannelInEveryRowAndSwitchesOffEveryDe
     EXPECT_FALSE (setup.useDefaultOutputChannels);
 
     for (auto* layout : {&f.processor->inputLayoutSetting, &f.processor->outputLayoutSetting,
-                         &f.processor->channelMap, &f.processor->outputChannelMap})
+                         &f.processor->outputChannelMap})
         EXPECT_EQ (entries (*layout), std::vector<int> (6, -1));
+
+    EXPECT_EQ (entries (f.processor->channelMap), std::vector<int> (6, -1));
 
     // Refreshing again applies the same nothing: the dialog comes to rest.
     f.panel().rebuildControls();
@@ -332,3 +334,103 @@ TEST (AudioSettingsDialog, ARejectedChannelLayoutIsOnlyLoggedAndTheProcessorKeep
     EXPECT_EQ (entries (f.processor->inputLayoutSetting), (std::vector<int>{0, 1, 2, -1, -1, -1}));
     EXPECT_EQ (entries (f.processor->channelMap), (std::vector<int>{0, 1, 2, -1, -1, -1}));
 }
+
+namespace
+{
+class DialogLayouts : public ::testing::TestWithParam<int>
+{
+};
+
+FakeDeviceSpec twelveChannelInterface()
+{
+    FakeDeviceSpec spec;
+    spec.name = "Immersive";
+
+    for (int i = 1; i <= 12; ++i)
+    {
+        spec.inputs.add ("In " + juce::String (i));
+        spec.outputs.add ("Out " + juce::String (i));
+    }
+
+    return spec;
+}
+} // namespace
+
+// The layout choice: one row per channel of the layout, named after its channel, inside the
+// dialog; a device chosen then gets its channels 0 to n-1 in the rows, and going back to 5.1
+// leaves the rows past six without a channel, on the device too.
+TEST_P (DialogLayouts, OneRowPerChannelOfTheChosenLayout)
+{
+    const auto& layout = SpeakerLayout::get (GetParam());
+    const auto n = layout.numChannels;
+    DialogFixture f ({studioInterface(), twelveChannelInterface()});
+    f.openDialog();
+
+    auto* layoutBox = f.panel().getLayoutBox();
+    ASSERT_NE (layoutBox, nullptr);
+    EXPECT_EQ (layoutBox->getText(), "5.1");
+    EXPECT_EQ (layoutBox->getNumItems(), (int)SpeakerLayout::numLayouts);
+    DialogFixture::chooseText (*layoutBox, layout.name);
+    EXPECT_EQ (f.processor->getMeterLayout(), layout.id);
+    DialogFixture::chooseText (*f.panel().getInputDeviceBox(), "Immersive");
+    DialogFixture::chooseText (*f.panel().getOutputDeviceBox(), "Immersive");
+
+    std::vector<int> expected;
+    for (int i = 0; i < n; ++i)
+        expected.push_back (i);
+
+    for (auto* rows : {&f.inputs(), &f.outputs()})
+    {
+        const bool isInput = rows == &f.inputs();
+        SCOPED_TRACE (isInput ? "inputs" : "outputs");
+        EXPECT_EQ (rows->getNumRows(), n);
+        // The rows stay inside the dialog.
+        EXPECT_LE (f.selector->getLocalArea (rows, rows->getLocalBounds()).getBottom(), 610);
+
+        for (int i = 0; i < SpeakerLayout::maxChannels; ++i)
+        {
+            auto& box = rows->getChannelBox (i);
+            EXPECT_EQ (box.isVisible(), i < n) << i;
+
+            if (i >= n)
+            {
+                EXPECT_EQ (rows->getSelectedChannels()[i], -1) << i;
+                continue;
+            }
+
+            EXPECT_TRUE (rows->getLocalBounds().contains (box.getBounds())) << i;
+            EXPECT_TRUE (rows->getChannelLabel (i).getText().equalsIgnoreCase (layout.speakers[i].label))
+                << i;
+            EXPECT_EQ (box.getText(), (isInput ? "In " : "Out ") + juce::String (i + 1));
+
+            if (i > 0)
+            {
+                EXPECT_GE (box.getY(), rows->getChannelBox (i - 1).getBottom()) << i;
+            }
+        }
+
+        const auto setup = f.manager.getAudioDeviceSetup();
+        EXPECT_EQ (setBits (isInput ? setup.inputChannels : setup.outputChannels), expected);
+        const auto& setting = isInput ? f.processor->inputLayoutSetting : f.processor->outputLayoutSetting;
+        auto all = expected;
+        all.resize (SpeakerLayout::maxChannels, -1);
+        EXPECT_EQ (entries (setting, SpeakerLayout::maxChannels), all);
+    }
+
+    EXPECT_EQ (entries (f.processor->outputChannelMap, (size_t)n), expected);
+
+    DialogFixture::chooseText (*f.panel().getLayoutBox(), "5.1");
+    EXPECT_EQ (f.inputs().getNumRows(), 6);
+    EXPECT_EQ (entries (f.processor->inputLayoutSetting, SpeakerLayout::maxChannels),
+               (std::vector<int>{0, 1, 2, 3, 4, 5, -1, -1, -1, -1, -1, -1}));
+    EXPECT_EQ (setBits (f.manager.getAudioDeviceSetup().inputChannels), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_TRUE (f.warnings.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    AudioSettingsDialog, DialogLayouts, ::testing::Range (0, (int)SpeakerLayout::numLayouts),
+    [] (const auto& test)
+    {
+        return "layout" +
+               juce::String (SpeakerLayout::get (test.param).name).removeCharacters (".").toStdString();
+    });

@@ -7,6 +7,7 @@
 
 #include <juce_audio_utils/juce_audio_utils.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -88,13 +89,14 @@ struct DialogFixture
     bool playerConnected = false;
 };
 
-// The six entries of a channel map or layout, for comparisons with a list.
-template <typename T, size_t n> std::vector<int> entries (const T (&values)[n])
+// The first count entries of a channel map or layout (the six of 5.1 by default), for
+// comparisons with a list.
+template <typename T, size_t n> std::vector<int> entries (const T (&values)[n], size_t count = 6)
 {
     std::vector<int> result;
 
-    for (auto& value : values)
-        result.push_back ((int)value);
+    for (size_t i = 0; i < std::min (count, n); ++i)
+        result.push_back ((int)values[i]);
 
     return result;
 }

@@ -1,3 +1,6 @@
+#include "engine/SpeakerLayout.h"
+#include "processor/Tarn51AudioProcessor.h"
+#include "standalone/OSKAStandaloneFilterWindow.h"
 #include "standalone/Tarn51StandaloneApplication.h"
 
 #include <gtest/gtest.h>
@@ -88,3 +91,77 @@ TEST (StandaloneSettingsFile, FirstStartCreatesTheFolderAndAnEmptyFileThatKeepsX
 
     folder.getFile().deleteRecursively();
 }
+
+namespace
+{
+class SettingsLayouts : public ::testing::TestWithParam<int>
+{
+};
+
+std::unique_ptr<Tarn51AudioProcessor> standaloneProcessor()
+{
+    juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Standalone);
+    auto processor = std::make_unique<Tarn51AudioProcessor>();
+    juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
+    return processor;
+}
+
+std::vector<int> settingOf (const RelaxedAtomic<int> (&setting)[SpeakerLayout::maxChannels])
+{
+    return std::vector<int> (std::begin (setting), std::end (setting));
+}
+} // namespace
+
+// The layout and its channel assignment (reversed, to tell channels apart) come back from the
+// settings file; a file without the layout, as written before there were bigger layouts, loads
+// as 5.1 with the first six channels of its assignment.
+TEST_P (SettingsLayouts, TheLayoutAndItsAssignmentComeBackFromTheFile)
+{
+    juce::TemporaryFile folder;
+    ScopedEnvironment config ("XDG_CONFIG_HOME", folder.getFile().getFullPathName().toRawUTF8());
+    const auto& layout = SpeakerLayout::get (GetParam());
+    const auto n = layout.numChannels;
+    int assignment[SpeakerLayout::maxChannels];
+    std::vector<int> expected, expectedOld;
+
+    for (int i = 0; i < SpeakerLayout::maxChannels; ++i)
+    {
+        assignment[i] = i < n ? n - 1 - i : -1;
+        expected.push_back (assignment[i]);
+        expectedOld.push_back (i < 6 ? assignment[i] : -1);
+    }
+
+    {
+        auto processor = standaloneProcessor();
+        processor->setMeterLayout (layout.id);
+        processor->applyInputLayout (assignment);
+        processor->applyOutputLayout (assignment);
+        auto settings = Tarn51StandaloneApplication::openSettingsFile();
+        OSKAStandaloneFilterWindow::storeProcessor (*processor, *settings);
+    }
+
+    auto settings = Tarn51StandaloneApplication::openSettingsFile();
+    auto restored = standaloneProcessor();
+    OSKAStandaloneFilterWindow::restoreProcessor (*restored, *settings);
+    EXPECT_EQ (restored->getMeterLayout(), layout.id);
+    EXPECT_EQ (restored->readings.layout, layout.id);
+    EXPECT_EQ (settingOf (restored->inputLayoutSetting), expected);
+    EXPECT_EQ (settingOf (restored->outputLayoutSetting), expected);
+
+    settings->removeValue ("speakerLayout");
+    auto old = standaloneProcessor();
+    OSKAStandaloneFilterWindow::restoreProcessor (*old, *settings);
+    EXPECT_EQ (old->getMeterLayout(), SpeakerLayout::surround51);
+    EXPECT_EQ (settingOf (old->inputLayoutSetting), expectedOld);
+    // Ranked among the six it keeps.
+    EXPECT_EQ (settingOf (old->outputChannelMap),
+               (std::vector<int>{5, 4, 3, 2, 1, 0, -1, -1, -1, -1, -1, -1}));
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    StandaloneSettingsFile, SettingsLayouts, ::testing::Range (0, (int)SpeakerLayout::numLayouts),
+    [] (const auto& test)
+    {
+        return "layout" +
+               juce::String (SpeakerLayout::get (test.param).name).removeCharacters (".").toStdString();
+    });
