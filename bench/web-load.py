@@ -58,6 +58,12 @@ try:
         c.execute("DROP TABLE IF EXISTS step_blocks")
         c.execute("PRAGMA user_version = 1")
     print("database: 864000 steps before now, %.1f MB" % (os.path.getsize(db) / 1e6))
+    # A short run first brings the database up to date, so that the load below meets the
+    # logger as it runs day to day.
+    started = time.monotonic()
+    subprocess.run([logger, "--file", short, "--db", db, "--start", "2000-01-01T00:00:05Z"], check=True,
+                   capture_output=True)
+    print("first open: %.1f s" % (time.monotonic() - started))
 
     port = free_port()
     base = "http://127.0.0.1:%d" % port

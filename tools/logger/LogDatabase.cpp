@@ -121,6 +121,7 @@ void LogDatabase::close()
     insertStep = insertEvent = nullptr;
     sqlite3_close (db);
     db = nullptr;
+    hasRollup = false;
 }
 
 juce::String LogDatabase::lastError() const
