@@ -59,16 +59,21 @@ read -r _ _ saved _ expected < <(grep '^saved stereo' "$log")
     awk -v a="$saved" -v b="$expected" 'BEGIN { d = a - b; exit !(d < 1e-6 && d > -1e-6) }' ||
     fail "TruePeak Max Level came back as $saved, saved as $expected"
 
-# ardour7-export 7.3 crashes now and then by itself: a few attempts.
+# One export. ardour7-export 7.3 corrupts its own heap now and then, with or without a plug-in
+# in the session (1 export in 20 of a session without one, under load): glibc then ends it
+# while it frees its export channels, and the file may hold garbage. That fault of the host
+# is reported as such and the comparison skipped; any other failure of the export fails.
 export_file=$work/export.wav
-for attempt in 1 2 3 4 5; do
-    rm -f "$export_file"
-    if timeout 300 ardour7-export -b float -o "$export_file" "$session" tarn > "$log" 2>&1 && [ -s "$export_file" ]; then
-        break
-    fi
-    echo "ardour7-export attempt $attempt failed" >&2
-done
-[ -s "$export_file" ] || { tail -20 "$log"; fail "ardour7-export wrote nothing"; }
+status=0
+timeout 300 ardour7-export -b float -o "$export_file" "$session" tarn > "$log" 2>&1 || status=$?
+heap_fault='double free or corruption|free\(\): invalid|munmap_chunk\(\): invalid pointer|malloc\(\): |corrupted size vs\. prev_size'
+if { [ $status -eq 134 ] || [ $status -eq 139 ]; } && grep -Eq "$heap_fault" "$log"; then
+    tail -c 300 "$log"
+    echo
+    echo "SKIPPED: ardour7-export 7.3 died of its own heap corruption ($(grep -Eo "$heap_fault" "$log" | head -n 1)); the export was not compared"
+    exit 77
+fi
+[ $status -eq 0 ] && [ -s "$export_file" ] || { tail -20 "$log"; fail "ardour7-export failed (status $status)"; }
 if grep -q 'JUCE Assertion\|Leaked objects' "$log"; then fail "JUCE assertions or leaks in the export"; fi
 
 sources=$(echo "$session"/interchange/*/audiofiles)
