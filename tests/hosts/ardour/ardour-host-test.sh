@@ -69,7 +69,7 @@ export_file=$work/export.wav
 utils=/usr/lib/ardour7
 env GTK_PATH=/etc/ardour7:$utils LD_LIBRARY_PATH=$utils ARDOUR_DATA_PATH=/usr/share/ardour7 \
     ARDOUR_CONFIG_PATH=/etc/ardour7 ARDOUR_DLL_PATH=$utils VAMP_PATH=$utils/vamp \
-    timeout 600 gdb -q -batch -ex 'set pagination off' -ex 'handle SIGPIPE SIG32 SIG33 nostop noprint' \
+    timeout 300 gdb -q -batch -ex 'set pagination off' -ex 'handle SIGPIPE SIG32 SIG33 nostop noprint' \
     -ex run -ex 'bt 30' --args "$utils/utils/ardour7-export" -b float -o "$export_file" "$session" tarn \
     > "$log" 2>&1 || true
 if grep -q '^Program received signal\|received signal SIG' "$log"; then
