@@ -161,9 +161,10 @@ int main (int argc, char** argv)
     if (jack_activate (source.client) != 0 || jack_activate (recorder.client) != 0)
         return 1;
 
-    // The client under test may still be starting.
+    // The client under test may still be starting, which takes a loaded machine many seconds;
+    // the ceiling only ends the wait for a client that never comes.
     const auto lastPort = target + ":audio_out_" + std::to_string (numChannels);
-    for (int i = 0; i < 200 && jack_port_by_name (recorder.client, lastPort.c_str()) == nullptr; ++i)
+    for (int i = 0; i < 1200 && jack_port_by_name (recorder.client, lastPort.c_str()) == nullptr; ++i)
         std::this_thread::sleep_for (std::chrono::milliseconds (50));
     if (jack_port_by_name (recorder.client, lastPort.c_str()) == nullptr)
     {
