@@ -158,8 +158,17 @@ int main (int argc, char** argv)
     }
     jack_set_process_callback (source.client, playSource, &source);
     jack_set_process_callback (recorder.client, record, &recorder);
+    // Every way out closes both clients first: their process callbacks use the buffers above.
+    const auto closeClients = [&]
+    {
+        jack_client_close (recorder.client);
+        jack_client_close (source.client);
+    };
     if (jack_activate (source.client) != 0 || jack_activate (recorder.client) != 0)
+    {
+        closeClients();
         return 1;
+    }
 
     // The client under test may still be starting, which takes a loaded machine many seconds;
     // the ceiling only ends the wait for a client that never comes.
@@ -169,8 +178,17 @@ int main (int argc, char** argv)
     if (jack_port_by_name (recorder.client, lastPort.c_str()) == nullptr)
     {
         std::fprintf (stderr, "no port %s\n", lastPort.c_str());
+        closeClients();
         return 1;
     }
+
+    // JACK takes no connection to the ports of a client that is not active yet, and jalv
+    // registers its ports before it activates, longer before on a loaded machine: the first
+    // connection is made once the server takes it, which is when jalv is active.
+    const auto firstInput = target + ":audio_in_1";
+    for (int i = 0;
+         i < 1200 && jack_connect (recorder.client, "tarn51-source:out_1", firstInput.c_str()) != 0; ++i)
+        std::this_thread::sleep_for (std::chrono::milliseconds (50));
 
     bool connected = true;
     for (int c = 0; c < numChannels; ++c)
@@ -184,7 +202,10 @@ int main (int argc, char** argv)
                     connected;
     }
     if (!connected)
+    {
+        closeClients();
         return 1;
+    }
 
     // Let the new graph settle, then record.
     std::this_thread::sleep_for (std::chrono::milliseconds (300));
@@ -214,8 +235,7 @@ int main (int argc, char** argv)
             }
         }
 
-    jack_client_close (recorder.client);
-    jack_client_close (source.client);
+    closeClients();
 
     std::printf ("recorded %zu samples x %d channels at %u Hz: %zu differ", length, numChannels,
                  static_cast<unsigned> (rate), differing);
