@@ -54,7 +54,7 @@ juce::Rectangle<int> valueBounds (int count, int c)
     const auto columns = Columns::of (count);
 
     if (!staggered (count))
-        return {columns.centreX (c) - 12, 407, 24, 19};
+        return {columns.centreX (c) - 13, 407, 26, 19};
 
     return {columns.centreX (c) - 15, c % 2 == 0 ? 404 : 422, 30, 16};
 }
