@@ -142,7 +142,7 @@ void kWeightEach (float* const* samples, int numSamples, Biquad* pre, Biquad* rl
             samples[c][i] = rlb[c].process (pre[c].process (samples[c][i]));
 }
 
-// With GCC and Clang on x86, six channels run as the lanes of one eight-float AVX vector:
+// With GCC and Clang on x86, up to eight channels run as the lanes of one eight-float AVX vector:
 // each lane does Biquad::process's operations in the same order and precision (AVX brings no
 // fused multiply-add), so every sample comes out as from kWeightEach.
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
@@ -198,7 +198,7 @@ __attribute__ ((target ("avx"))) void kWeightLanesAvx (float* const* samples, in
 
     for (int i = 0; i < numSamples; ++i)
     {
-        EightFloats x{at (0, i), at (1, i), at (2, i), at (3, i), at (4, i), at (5, i)};
+        EightFloats x{at (0, i), at (1, i), at (2, i), at (3, i), at (4, i), at (5, i), at (6, i), at (7, i)};
         p.process (x);
         r.process (x);
 
@@ -256,7 +256,7 @@ struct WideLanes
     template <int channels> static TARN_FUSED_INLINE V gather (const float* const* samples, int i) noexcept
     {
         const auto at = [samples, i] (int c) { return c < channels ? samples[c][i] : 0.0f; };
-        return _mm256_setr_ps (at (0), at (1), at (2), at (3), at (4), at (5), 0.0f, 0.0f);
+        return _mm256_setr_ps (at (0), at (1), at (2), at (3), at (4), at (5), at (6), at (7));
     }
 
     template <int channels> static TARN_FUSED_INLINE void scatter (float* const* samples, int i, V y) noexcept
@@ -470,9 +470,22 @@ void kWeightFusedFor (const float* const* sources, float* const* samples, int nu
 #endif
 }
 
-// The kernels above for a channel count known only at run time (1 to 6).
+// The kernels above for a channel count known only at run time (1 to 12). Each lane does the same
+// operations whatever runs beside it, so more than eight channels go as a vector of eight and one
+// of the rest, with the same samples as one at a time.
+constexpr int vectorLanes = 8;
+
 void kWeightChannels (int channels, float* const* samples, int numSamples, Biquad* pre, Biquad* rlb) noexcept
 {
+    if (channels > vectorLanes)
+    {
+        kWeight<vectorLanes> (samples, numSamples, pre, rlb);
+        samples += vectorLanes;
+        pre += vectorLanes;
+        rlb += vectorLanes;
+        channels -= vectorLanes;
+    }
+
     switch (channels)
     {
     case 1:
@@ -485,14 +498,28 @@ void kWeightChannels (int channels, float* const* samples, int numSamples, Biqua
         return kWeight<4> (samples, numSamples, pre, rlb);
     case 5:
         return kWeight<5> (samples, numSamples, pre, rlb);
-    default:
+    case 6:
         return kWeight<6> (samples, numSamples, pre, rlb);
+    case 7:
+        return kWeight<7> (samples, numSamples, pre, rlb);
+    default:
+        return kWeight<8> (samples, numSamples, pre, rlb);
     }
 }
 
 void kWeightFusedChannels (int channels, const float* const* sources, float* const* samples, int numSamples,
                            OSKALoudnessModule::FusedStage* pre, OSKALoudnessModule::FusedStage* rlb) noexcept
 {
+    if (channels > vectorLanes)
+    {
+        kWeightFusedFor<vectorLanes> (sources, samples, numSamples, pre, rlb);
+        sources += vectorLanes;
+        samples += vectorLanes;
+        pre += vectorLanes;
+        rlb += vectorLanes;
+        channels -= vectorLanes;
+    }
+
     switch (channels)
     {
     case 1:
@@ -505,8 +532,12 @@ void kWeightFusedChannels (int channels, const float* const* sources, float* con
         return kWeightFusedFor<4> (sources, samples, numSamples, pre, rlb);
     case 5:
         return kWeightFusedFor<5> (sources, samples, numSamples, pre, rlb);
-    default:
+    case 6:
         return kWeightFusedFor<6> (sources, samples, numSamples, pre, rlb);
+    case 7:
+        return kWeightFusedFor<7> (sources, samples, numSamples, pre, rlb);
+    default:
+        return kWeightFusedFor<8> (sources, samples, numSamples, pre, rlb);
     }
 }
 
@@ -583,8 +614,8 @@ void OSKALoudnessModule::allocateWindows()
     const int chunk =
         momentaryHop % stepsPerHop == 0 ? momentaryHop / stepsPerHop : OverlapFifo::defaultChunkLength;
 
-    momentaryFifo = std::make_unique<OverlapFifo> (momentaryCapacity, momentaryOverlap, chunk);
-    shortTermFifo = std::make_unique<OverlapFifo> (shortTermCapacity, shortTermOverlap, chunk);
+    momentaryFifo = std::make_unique<OverlapFifo> (momentaryCapacity, momentaryOverlap, chunk, numChannels);
+    shortTermFifo = std::make_unique<OverlapFifo> (shortTermCapacity, shortTermOverlap, chunk, numChannels);
     momentaryFifo->setActiveChannelMask (activeMask);
     shortTermFifo->setActiveChannelMask (activeMask);
 
@@ -726,6 +757,21 @@ void OSKALoudnessModule::setActiveChannelMask (juce::uint32 mask) noexcept
             fifo->setActiveChannelMask (mask);
 }
 
+void OSKALoudnessModule::setLayout (int layoutId) noexcept
+{
+    const auto& arrangement = SpeakerLayout::get (layoutId);
+
+    if (arrangement.id == layout)
+        return;
+
+    for (int c = 0; c < numChannels; ++c)
+        channelWeights[c].store (c < arrangement.numChannels ? arrangement.weightOf (c) : 0.0f, relaxed);
+
+    layout = arrangement.id;
+    emptyQueues();
+    resetFilters();
+}
+
 void OSKALoudnessModule::resetFilters() noexcept
 {
     for (int c = 0; c < numChannels; ++c)
@@ -770,7 +816,7 @@ float OSKALoudnessModule::loudnessFromSums (const double* sums, int length) cons
         {
             // The channel's RMS level in single precision, squared, as getRMSLevel gives it.
             const auto rms = static_cast<float> (std::sqrt (sums[c] / length));
-            sum += channelWeights[c] * (rms * rms);
+            sum += channelWeights[c].load (relaxed) * (rms * rms);
         }
     }
 

@@ -226,14 +226,24 @@ public:
                [&o] (const juce::String& option, const juce::String& v)
                { o.shortTermThreshold = threshold (option, v); });
 
-        value (measurementGroup, "--layout", "auto|itu|c24|dts",
-               "how a file's channels map to L R C LFE Ls Rs; auto (default)\n"
+        value (measurementGroup, "--layout", "auto|itu|c24|dts|NAME",
+               "how a file's channels map to the meter's; auto (default)\n"
                "uses the file's channel layout when it has one, else by count:\n"
                "1 -> L, 2 -> L R, 3 -> L R C, 4 -> L R Ls Rs, 5 -> L R C Ls Rs,\n"
-               "6 -> L R C LFE Ls Rs; itu, c24 and dts apply the plug-in's three\n"
-               "orders of \"Surround layout\" to a 6-channel file or six --tracks",
+               "6 -> L R C LFE Ls Rs, 7 -> 7.0, 8 -> 7.1, 12 -> 7.1.4; itu, c24\n"
+               "and dts apply the plug-in's three orders of \"Surround layout\"\n"
+               "to a 6-channel file or six --tracks; a NAME (mono, stereo, 5.0,\n"
+               "5.1, 7.0, 7.1, 5.1.2, 5.1.4, 7.1.2, 7.1.4, or the configuration,\n"
+               "such as 4+7+0) takes the channels in that arrangement's order,\n"
+               "L R C LFE, then the surrounds, then the upper layer",
                [&o] (const juce::String& option, const juce::String& v)
                {
+                   if (SpeakerLayout::fromName (v.toStdString(), o.namedLayout))
+                   {
+                       o.layout = Layout::named;
+                       return;
+                   }
+
                    o.layout = choice<Layout> (option, v,
                                               {{"auto", Layout::automatic},
                                                {"itu", Layout::itu},
