@@ -433,6 +433,41 @@ __attribute__ ((target ("avx2,fma"))) void kWeightFused (const float* const* sou
     r.store (rlb, channels);
 }
 
+// Nine to twelve channels: a vector of eight and one of the rest, side by side in one loop. Each
+// recursion waits on its own last output, so the two vectors' steps overlap and the second costs
+// little; each lane does kWeightFused's operations, so the samples are those of two passes.
+template <int channels>
+__attribute__ ((target ("avx2,fma"))) void
+kWeightFusedWide (const float* const* sources, float* const* samples, int numSamples,
+                  OSKALoudnessModule::FusedStage* pre, OSKALoudnessModule::FusedStage* rlb) noexcept
+{
+    using L = WideLanes;
+    constexpr int rest = channels - L::width;
+    static_assert (rest > 0 && rest <= L::width);
+    FusedStageLanes<L> p0, r0, p1, r1;
+    p0.load (pre, L::width);
+    r0.load (rlb, L::width);
+    p1.load (pre + L::width, rest);
+    r1.load (rlb + L::width, rest);
+    const float* const* sources1 = sources + L::width;
+    float* const* samples1 = samples + L::width;
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        const auto x0 = L::template gather<L::width> (sources, i);
+        const auto x1 = L::template gather<rest> (sources1, i);
+        const auto y0 = r0.process (p0.process (x0));
+        const auto y1 = r1.process (p1.process (x1));
+        L::template scatter<L::width> (samples, i, y0);
+        L::template scatter<rest> (samples1, i, y1);
+    }
+
+    p0.store (pre, L::width);
+    r0.store (rlb, L::width);
+    p1.store (pre + L::width, rest);
+    r1.store (rlb + L::width, rest);
+}
+
 const bool hasAvx = []
 {
     __builtin_cpu_init();
@@ -510,6 +545,22 @@ void kWeightChannels (int channels, float* const* samples, int numSamples, Biqua
 void kWeightFusedChannels (int channels, const float* const* sources, float* const* samples, int numSamples,
                            OSKALoudnessModule::FusedStage* pre, OSKALoudnessModule::FusedStage* rlb) noexcept
 {
+#if TARN_K_WEIGHTING_AVX
+    switch (channels)
+    {
+    case 9:
+        return kWeightFusedWide<9> (sources, samples, numSamples, pre, rlb);
+    case 10:
+        return kWeightFusedWide<10> (sources, samples, numSamples, pre, rlb);
+    case 11:
+        return kWeightFusedWide<11> (sources, samples, numSamples, pre, rlb);
+    case 12:
+        return kWeightFusedWide<12> (sources, samples, numSamples, pre, rlb);
+    default:
+        break;
+    }
+#endif
+
     if (channels > vectorLanes)
     {
         kWeightFusedFor<vectorLanes> (sources, samples, numSamples, pre, rlb);
