@@ -143,7 +143,7 @@ juce::Result InputLayout::forChannels (int numChannels, juce::uint32 channelMask
                 speakers.push_back (bit);
 
     const auto made = forSpeakers (numChannels, speakers, layout, result, named);
-    if (made.failed() && !speakers.empty())
+    if (made.failed() && !speakers.empty() && made.getErrorMessage().startsWith ("channel layout"))
         return juce::Result::fail (
             "channel layout " + hex (channelMask) +
             made.getErrorMessage().fromFirstOccurrenceOf ("channel layout", false, false));
