@@ -433,6 +433,31 @@ __attribute__ ((target ("avx2,fma"))) void kWeightFused (const float* const* sou
     r.store (rlb, channels);
 }
 
+// Rows become columns: lane j of v[k] goes to lane k of v[j].
+TARN_FUSED_INLINE void transpose8 (__m256 (&v)[8]) noexcept
+{
+    __m256 t[8], u[8];
+    for (int k = 0; k < 8; k += 2)
+    {
+        t[k] = _mm256_unpacklo_ps (v[k], v[k + 1]);
+        t[k + 1] = _mm256_unpackhi_ps (v[k], v[k + 1]);
+    }
+
+    for (int k = 0; k < 8; k += 4)
+    {
+        u[k] = _mm256_shuffle_ps (t[k], t[k + 2], _MM_SHUFFLE (1, 0, 1, 0));
+        u[k + 1] = _mm256_shuffle_ps (t[k], t[k + 2], _MM_SHUFFLE (3, 2, 3, 2));
+        u[k + 2] = _mm256_shuffle_ps (t[k + 1], t[k + 3], _MM_SHUFFLE (1, 0, 1, 0));
+        u[k + 3] = _mm256_shuffle_ps (t[k + 1], t[k + 3], _MM_SHUFFLE (3, 2, 3, 2));
+    }
+
+    for (int k = 0; k < 4; ++k)
+    {
+        v[k] = _mm256_permute2f128_ps (u[k], u[k + 4], 0x20);
+        v[k + 4] = _mm256_permute2f128_ps (u[k], u[k + 4], 0x31);
+    }
+}
+
 // Nine to twelve channels: a vector of eight and one of the rest, side by side in one loop. Each
 // recursion waits on its own last output, so the two vectors' steps overlap and the second costs
 // little; each lane does kWeightFused's operations, so the samples are those of two passes.
@@ -451,8 +476,40 @@ kWeightFusedWide (const float* const* sources, float* const* samples, int numSam
     r1.load (rlb + L::width, rest);
     const float* const* sources1 = sources + L::width;
     float* const* samples1 = samples + L::width;
+    int i = 0;
 
-    for (int i = 0; i < numSamples; ++i)
+    // Eight samples at a time, moved between channels and lanes by transposing eight vectors:
+    // gathering lane by lane would cost more than the filters.
+    for (; i + 8 <= numSamples; i += 8)
+    {
+        __m256 a[8], b[8];
+        for (int c = 0; c < 8; ++c)
+        {
+            a[c] = _mm256_loadu_ps (sources[c] + i);
+            b[c] = c < rest ? _mm256_loadu_ps (sources1[c] + i) : _mm256_setzero_ps();
+        }
+
+        transpose8 (a);
+        transpose8 (b);
+
+        for (int k = 0; k < 8; ++k)
+        {
+            a[k] = r0.process (p0.process (a[k]));
+            b[k] = r1.process (p1.process (b[k]));
+        }
+
+        transpose8 (a);
+        transpose8 (b);
+
+        for (int c = 0; c < 8; ++c)
+        {
+            _mm256_storeu_ps (samples[c] + i, a[c]);
+            if (c < rest)
+                _mm256_storeu_ps (samples1[c] + i, b[c]);
+        }
+    }
+
+    for (; i < numSamples; ++i)
     {
         const auto x0 = L::template gather<L::width> (sources, i);
         const auto x1 = L::template gather<rest> (sources1, i);
