@@ -94,7 +94,7 @@ double cpuSeconds (int who)
 #if TARN_HAVE_LIBEBUR128
 // The comparison: the file read through JUCE's reader in blocks of 512 frames, interleaved
 // and handed to libebur128 (5.1 in its channel order with the LFE unused). Arguments: channels
-// (1, 2 or 6) and rate.
+// (1, 2, 6 or 12, which is 7.1.4) and rate.
 static void Libebur128_10min_float (benchmark::State& state)
 {
     const auto channels = static_cast<int> (state.range (0));
@@ -122,6 +122,15 @@ static void Libebur128_10min_float (benchmark::State& state)
             const int map[] = {EBUR128_LEFT,   EBUR128_RIGHT,         EBUR128_CENTER,
                                EBUR128_UNUSED, EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND};
             for (unsigned int c = 0; c < 6; ++c)
+                ebur128_set_channel (meter, c, map[c]);
+        }
+        else if (channels == 12)
+        {
+            // 7.1.4 in the file's WAVE order: the back (rear) pair before the side pair.
+            const int map[] = {EBUR128_Mp030, EBUR128_Mm030, EBUR128_Mp000, EBUR128_UNUSED,
+                               EBUR128_Mp135, EBUR128_Mm135, EBUR128_Mp090, EBUR128_Mm090,
+                               EBUR128_Up045, EBUR128_Um045, EBUR128_Up135, EBUR128_Um135};
+            for (unsigned int c = 0; c < 12; ++c)
                 ebur128_set_channel (meter, c, map[c]);
         }
 
@@ -165,6 +174,7 @@ static void Libebur128_10min_float (benchmark::State& state)
 }
 BENCHMARK (Libebur128_10min_float)
     ->ArgsProduct ({{6, 2, 1}, {48000, 44100}})
+    ->Args ({12, 48000})
     ->UseManualTime()
     ->Iterations (1)
     ->Unit (benchmark::kSecond);
@@ -225,6 +235,7 @@ static void Tarn51Measure_10min_float (benchmark::State& state)
 }
 BENCHMARK (Tarn51Measure_10min_float)
     ->ArgsProduct ({{6, 2, 1}, {48000, 44100}})
+    ->Args ({12, 48000})
     ->UseManualTime()
     ->Iterations (1)
     ->Unit (benchmark::kSecond);

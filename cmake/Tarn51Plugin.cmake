@@ -118,7 +118,7 @@ target_compile_definitions(Tarn51 PUBLIC
     JUCE_STRICT_REFCOUNTEDPOINTER=1
     $<$<BOOL:${TARN_LEAK_CHECKS}>:JUCE_CHECK_MEMORY_LEAKS=1>
     $<$<BOOL:${TARN_LEAK_CHECKS}>:JUCE_LOG_ASSERTIONS=1>
-    "JucePlugin_PreferredChannelConfigurations={6,6},{5,5},{2,2},{1,1}")
+    "JucePlugin_PreferredChannelConfigurations={6,6},{5,5},{2,2},{1,1},{7,7},{8,8},{9,9},{10,10},{11,11},{12,12}")
 
 # The standalone program: JUCE's Standalone format of this target, with the program's own
 # application class. Its window, dialog and settings file live in standalone/ and belong to

@@ -142,7 +142,7 @@ void kWeightEach (float* const* samples, int numSamples, Biquad* pre, Biquad* rl
             samples[c][i] = rlb[c].process (pre[c].process (samples[c][i]));
 }
 
-// With GCC and Clang on x86, six channels run as the lanes of one eight-float AVX vector:
+// With GCC and Clang on x86, up to eight channels run as the lanes of one eight-float AVX vector:
 // each lane does Biquad::process's operations in the same order and precision (AVX brings no
 // fused multiply-add), so every sample comes out as from kWeightEach.
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
@@ -198,7 +198,7 @@ __attribute__ ((target ("avx"))) void kWeightLanesAvx (float* const* samples, in
 
     for (int i = 0; i < numSamples; ++i)
     {
-        EightFloats x{at (0, i), at (1, i), at (2, i), at (3, i), at (4, i), at (5, i)};
+        EightFloats x{at (0, i), at (1, i), at (2, i), at (3, i), at (4, i), at (5, i), at (6, i), at (7, i)};
         p.process (x);
         r.process (x);
 
@@ -256,7 +256,7 @@ struct WideLanes
     template <int channels> static TARN_FUSED_INLINE V gather (const float* const* samples, int i) noexcept
     {
         const auto at = [samples, i] (int c) { return c < channels ? samples[c][i] : 0.0f; };
-        return _mm256_setr_ps (at (0), at (1), at (2), at (3), at (4), at (5), 0.0f, 0.0f);
+        return _mm256_setr_ps (at (0), at (1), at (2), at (3), at (4), at (5), at (6), at (7));
     }
 
     template <int channels> static TARN_FUSED_INLINE void scatter (float* const* samples, int i, V y) noexcept
@@ -433,6 +433,98 @@ __attribute__ ((target ("avx2,fma"))) void kWeightFused (const float* const* sou
     r.store (rlb, channels);
 }
 
+// Rows become columns: lane j of v[k] goes to lane k of v[j].
+TARN_FUSED_INLINE void transpose8 (__m256 (&v)[8]) noexcept
+{
+    __m256 t[8], u[8];
+    for (int k = 0; k < 8; k += 2)
+    {
+        t[k] = _mm256_unpacklo_ps (v[k], v[k + 1]);
+        t[k + 1] = _mm256_unpackhi_ps (v[k], v[k + 1]);
+    }
+
+    for (int k = 0; k < 8; k += 4)
+    {
+        u[k] = _mm256_shuffle_ps (t[k], t[k + 2], _MM_SHUFFLE (1, 0, 1, 0));
+        u[k + 1] = _mm256_shuffle_ps (t[k], t[k + 2], _MM_SHUFFLE (3, 2, 3, 2));
+        u[k + 2] = _mm256_shuffle_ps (t[k + 1], t[k + 3], _MM_SHUFFLE (1, 0, 1, 0));
+        u[k + 3] = _mm256_shuffle_ps (t[k + 1], t[k + 3], _MM_SHUFFLE (3, 2, 3, 2));
+    }
+
+    for (int k = 0; k < 4; ++k)
+    {
+        v[k] = _mm256_permute2f128_ps (u[k], u[k + 4], 0x20);
+        v[k + 4] = _mm256_permute2f128_ps (u[k], u[k + 4], 0x31);
+    }
+}
+
+// Nine to twelve channels: a vector of eight and one of the rest, side by side in one loop. Each
+// recursion waits on its own last output, so the two vectors' steps overlap and the second costs
+// little; each lane does kWeightFused's operations, so the samples are those of two passes.
+template <int channels>
+__attribute__ ((target ("avx2,fma"))) void
+kWeightFusedWide (const float* const* sources, float* const* samples, int numSamples,
+                  OSKALoudnessModule::FusedStage* pre, OSKALoudnessModule::FusedStage* rlb) noexcept
+{
+    using L = WideLanes;
+    constexpr int rest = channels - L::width;
+    static_assert (rest > 0 && rest <= L::width);
+    FusedStageLanes<L> p0, r0, p1, r1;
+    p0.load (pre, L::width);
+    r0.load (rlb, L::width);
+    p1.load (pre + L::width, rest);
+    r1.load (rlb + L::width, rest);
+    const float* const* sources1 = sources + L::width;
+    float* const* samples1 = samples + L::width;
+    int i = 0;
+
+    // Eight samples at a time, moved between channels and lanes by transposing eight vectors:
+    // gathering lane by lane would cost more than the filters.
+    for (; i + 8 <= numSamples; i += 8)
+    {
+        __m256 a[8], b[8];
+        for (int c = 0; c < 8; ++c)
+        {
+            a[c] = _mm256_loadu_ps (sources[c] + i);
+            b[c] = c < rest ? _mm256_loadu_ps (sources1[c] + i) : _mm256_setzero_ps();
+        }
+
+        transpose8 (a);
+        transpose8 (b);
+
+        for (int k = 0; k < 8; ++k)
+        {
+            a[k] = r0.process (p0.process (a[k]));
+            b[k] = r1.process (p1.process (b[k]));
+        }
+
+        transpose8 (a);
+        transpose8 (b);
+
+        for (int c = 0; c < 8; ++c)
+        {
+            _mm256_storeu_ps (samples[c] + i, a[c]);
+            if (c < rest)
+                _mm256_storeu_ps (samples1[c] + i, b[c]);
+        }
+    }
+
+    for (; i < numSamples; ++i)
+    {
+        const auto x0 = L::template gather<L::width> (sources, i);
+        const auto x1 = L::template gather<rest> (sources1, i);
+        const auto y0 = r0.process (p0.process (x0));
+        const auto y1 = r1.process (p1.process (x1));
+        L::template scatter<L::width> (samples, i, y0);
+        L::template scatter<rest> (samples1, i, y1);
+    }
+
+    p0.store (pre, L::width);
+    r0.store (rlb, L::width);
+    p1.store (pre + L::width, rest);
+    r1.store (rlb + L::width, rest);
+}
+
 const bool hasAvx = []
 {
     __builtin_cpu_init();
@@ -470,9 +562,22 @@ void kWeightFusedFor (const float* const* sources, float* const* samples, int nu
 #endif
 }
 
-// The kernels above for a channel count known only at run time (1 to 6).
+// The kernels above for a channel count known only at run time (1 to 12). Each lane does the same
+// operations whatever runs beside it, so more than eight channels go as a vector of eight and one
+// of the rest, with the same samples as one at a time.
+constexpr int vectorLanes = 8;
+
 void kWeightChannels (int channels, float* const* samples, int numSamples, Biquad* pre, Biquad* rlb) noexcept
 {
+    if (channels > vectorLanes)
+    {
+        kWeight<vectorLanes> (samples, numSamples, pre, rlb);
+        samples += vectorLanes;
+        pre += vectorLanes;
+        rlb += vectorLanes;
+        channels -= vectorLanes;
+    }
+
     switch (channels)
     {
     case 1:
@@ -485,14 +590,44 @@ void kWeightChannels (int channels, float* const* samples, int numSamples, Biqua
         return kWeight<4> (samples, numSamples, pre, rlb);
     case 5:
         return kWeight<5> (samples, numSamples, pre, rlb);
-    default:
+    case 6:
         return kWeight<6> (samples, numSamples, pre, rlb);
+    case 7:
+        return kWeight<7> (samples, numSamples, pre, rlb);
+    default:
+        return kWeight<8> (samples, numSamples, pre, rlb);
     }
 }
 
 void kWeightFusedChannels (int channels, const float* const* sources, float* const* samples, int numSamples,
                            OSKALoudnessModule::FusedStage* pre, OSKALoudnessModule::FusedStage* rlb) noexcept
 {
+#if TARN_K_WEIGHTING_AVX
+    switch (channels)
+    {
+    case 9:
+        return kWeightFusedWide<9> (sources, samples, numSamples, pre, rlb);
+    case 10:
+        return kWeightFusedWide<10> (sources, samples, numSamples, pre, rlb);
+    case 11:
+        return kWeightFusedWide<11> (sources, samples, numSamples, pre, rlb);
+    case 12:
+        return kWeightFusedWide<12> (sources, samples, numSamples, pre, rlb);
+    default:
+        break;
+    }
+#endif
+
+    if (channels > vectorLanes)
+    {
+        kWeightFusedFor<vectorLanes> (sources, samples, numSamples, pre, rlb);
+        sources += vectorLanes;
+        samples += vectorLanes;
+        pre += vectorLanes;
+        rlb += vectorLanes;
+        channels -= vectorLanes;
+    }
+
     switch (channels)
     {
     case 1:
@@ -505,8 +640,12 @@ void kWeightFusedChannels (int channels, const float* const* sources, float* con
         return kWeightFusedFor<4> (sources, samples, numSamples, pre, rlb);
     case 5:
         return kWeightFusedFor<5> (sources, samples, numSamples, pre, rlb);
-    default:
+    case 6:
         return kWeightFusedFor<6> (sources, samples, numSamples, pre, rlb);
+    case 7:
+        return kWeightFusedFor<7> (sources, samples, numSamples, pre, rlb);
+    default:
+        return kWeightFusedFor<8> (sources, samples, numSamples, pre, rlb);
     }
 }
 
@@ -583,8 +722,8 @@ void OSKALoudnessModule::allocateWindows()
     const int chunk =
         momentaryHop % stepsPerHop == 0 ? momentaryHop / stepsPerHop : OverlapFifo::defaultChunkLength;
 
-    momentaryFifo = std::make_unique<OverlapFifo> (momentaryCapacity, momentaryOverlap, chunk);
-    shortTermFifo = std::make_unique<OverlapFifo> (shortTermCapacity, shortTermOverlap, chunk);
+    momentaryFifo = std::make_unique<OverlapFifo> (momentaryCapacity, momentaryOverlap, chunk, numChannels);
+    shortTermFifo = std::make_unique<OverlapFifo> (shortTermCapacity, shortTermOverlap, chunk, numChannels);
     momentaryFifo->setActiveChannelMask (activeMask);
     shortTermFifo->setActiveChannelMask (activeMask);
 
@@ -726,6 +865,21 @@ void OSKALoudnessModule::setActiveChannelMask (juce::uint32 mask) noexcept
             fifo->setActiveChannelMask (mask);
 }
 
+void OSKALoudnessModule::setLayout (int layoutId) noexcept
+{
+    const auto& arrangement = SpeakerLayout::get (layoutId);
+
+    if (arrangement.id == layout)
+        return;
+
+    for (int c = 0; c < numChannels; ++c)
+        channelWeights[c].store (c < arrangement.numChannels ? arrangement.weightOf (c) : 0.0f, relaxed);
+
+    layout = arrangement.id;
+    emptyQueues();
+    resetFilters();
+}
+
 void OSKALoudnessModule::resetFilters() noexcept
 {
     for (int c = 0; c < numChannels; ++c)
@@ -770,7 +924,7 @@ float OSKALoudnessModule::loudnessFromSums (const double* sums, int length) cons
         {
             // The channel's RMS level in single precision, squared, as getRMSLevel gives it.
             const auto rms = static_cast<float> (std::sqrt (sums[c] / length));
-            sum += channelWeights[c] * (rms * rms);
+            sum += channelWeights[c].load (relaxed) * (rms * rms);
         }
     }
 

@@ -4,6 +4,7 @@
 #include "engine/LoudnessHistory.h"
 #include "engine/LoudnessResults.h"
 #include "engine/OverlapFifo.h"
+#include "engine/SpeakerLayout.h"
 #include "engine/TruePeakSteps.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
@@ -11,8 +12,9 @@
 #include <atomic>
 #include <memory>
 
-// The whole loudness measurement: K-weighting of the six meter channels (L, R, C, LFE,
-// Ls, Rs), the two window queues, block loudness, the histograms and the latest results.
+// The whole loudness measurement: K-weighting of the meter channels (up to twelve, in the
+// order of a SpeakerLayout; 5.1 by default: L, R, C, LFE, Ls, Rs), the two window queues, block loudness, the
+// histograms and the latest results.
 //
 // Threads:
 // - audio thread: fills inputBuffer and calls feed(), which K-weights it in place and
@@ -34,7 +36,7 @@
 class OSKALoudnessModule : public juce::TimeSliceClient
 {
 public:
-    static constexpr int numChannels = 6;
+    static constexpr int numChannels = SpeakerLayout::maxChannels;
     static constexpr int timeSliceInterval = 50; // ms between two time slices
     static constexpr float momentaryOverlap = 0.75f;
     static constexpr float shortTermOverlap = 0.8f;
@@ -85,13 +87,13 @@ public:
     // Sets the state values of all twelve filters to 0.
     void resetFilters() noexcept;
 
-    // Which meter channels carry audio, one bit each (bit 0 L ... bit 5 Rs). feed() weights and
+    // Which meter channels carry audio, one bit each (bit 0 L ... bit 5 Rs in 5.1). feed() weights and
     // queues only these and the others count as silence, so the readings are those of all six
     // with the rest silent, at the cost of the ones present. Set when preparing. A change that
     // adds channels clears their filters and empties both queues (as a change of measuring does),
     // so nothing they held before reaches a window. Audio thread, or while no audio runs.
     void setActiveChannelMask (juce::uint32 mask) noexcept;
-    // The same for the first `count` channels (mono 1, stereo 2, L R C 3, with surrounds 6).
+    // The same for the first `count` channels (mono 1, stereo 2, L R C 3, 5.1 6, 7.1.4 12).
     void setActiveChannels (int count) noexcept;
     juce::uint32 getActiveChannelMask() const noexcept { return activeMask; }
     // How many channels carry audio.
@@ -141,7 +143,18 @@ public:
     void resetResults() noexcept;
 
     // Weight of each meter channel in the block loudness sum.
-    float getChannelWeight (int channel) const noexcept { return channelWeights[channel]; }
+    float getChannelWeight (int channel) const noexcept
+    {
+        return channelWeights[channel].load (relaxedOrder);
+    }
+
+    // The arrangement of the channels (a SpeakerLayout id; out of range: 5.1): each channel's
+    // weight from its position, 0 for the LFE and for channels the arrangement lacks. A change
+    // empties both queues and clears the filters, as a change of measuring does, so that no
+    // window mixes two arrangements; the statistics are kept. Audio thread, or while no audio
+    // runs; the loudness thread reads the weights as relaxed atomics.
+    void setLayout (int layoutId) noexcept;
+    int getLayout() const noexcept { return layout; }
 
     // One K-weighting stage of one channel as the kernels with fused multiply-add run it:
     // direct form I, its coefficients and the last two inputs and outputs.
@@ -213,11 +226,16 @@ private:
     // Samples from a read position (phase within the hop) to the next 10 ms step.
     int stepLengthAt (int phase) const noexcept;
 
-    float channelWeights[numChannels] = {1.0f, 1.0f, 1.0f, 0.0f, 1.41f, 1.41f};
-    juce::uint32 activeMask = (1u << numChannels) - 1;
+    static constexpr auto relaxedOrder = std::memory_order_relaxed;
+    static constexpr int channelsOf51 = 6;
+
+    std::atomic<float> channelWeights[numChannels]{1.0f, 1.0f, 1.0f, 0.0f, 1.41f, 1.41f};
+    int layout = SpeakerLayout::surround51;
+    // Until told otherwise, the six channels of 5.1.
+    juce::uint32 activeMask = (1u << channelsOf51) - 1;
     // The channels of activeMask in ascending order, numActive of them.
     int activeList[numChannels] = {0, 1, 2, 3, 4, 5};
-    int numActive = numChannels;
+    int numActive = channelsOf51;
 
     // The two K-weighting stages of each channel; their state carries over between blocks.
     juce::IIRFilter preFilters[numChannels];

@@ -16,15 +16,16 @@ namespace
 constexpr auto relaxed = std::memory_order_relaxed;
 }
 
-OverlapFifo::OverlapFifo (int capacityToUse, float overlapToUse, int chunkLengthToUse)
-    : chunkLength (juce::jmax (1, chunkLengthToUse)), fifo (capacityToUse),
-      capacity (juce::jmax (1, capacityToUse)),
-      storage (allocateZeroed<std::atomic<float>> (numChannels * capacity)),
+OverlapFifo::OverlapFifo (int capacityToUse, float overlapToUse, int chunkLengthToUse, int channels)
+    : chunkLength (juce::jmax (1, chunkLengthToUse)), channelCount (juce::jlimit (1, maxChannels, channels)),
+      fifo (capacityToUse), capacity (juce::jmax (1, capacityToUse)),
+      storage (allocateZeroed<std::atomic<float>> (channelCount * capacity)),
       numChunks ((capacity + chunkLength - 1) / chunkLength),
-      chunkSums (allocateZeroed<std::atomic<double>> (numChannels * numChunks)),
-      pendingSamples (new float[static_cast<size_t> (numChannels * chunkLength)]()), overlap (overlapToUse)
+      chunkSums (allocateZeroed<std::atomic<double>> (channelCount * numChunks)),
+      pendingSamples (new float[static_cast<size_t> (channelCount * chunkLength)]()), overlap (overlapToUse)
 {
     std::fill (std::begin (pendingEnd), std::end (pendingEnd), -1);
+    activeMask.store ((1u << channelCount) - 1, relaxed);
 }
 
 template <typename T> std::unique_ptr<T[], OverlapFifo::FreeZeroed> OverlapFifo::allocateZeroed (int count)
@@ -82,9 +83,9 @@ void OverlapFifo::write (const juce::AudioSampleBuffer& source) noexcept
         return;
 
     const auto active = getActiveChannelMask();
-    const int channelsToCopy = juce::jmin (source.getNumChannels(), numChannels);
+    const int channelsToCopy = juce::jmin (source.getNumChannels(), channelCount);
 
-    for (int ch = 0; ch < numChannels; ++ch)
+    for (int ch = 0; ch < channelCount; ++ch)
     {
         if ((active & (1u << ch)) == 0)
             continue;
@@ -281,7 +282,7 @@ int OverlapFifo::readPosition() const noexcept
 
 void OverlapFifo::setActiveChannelMask (juce::uint32 mask) noexcept
 {
-    activeMask.store (mask & ((1u << numChannels) - 1), relaxed);
+    activeMask.store (mask & ((1u << channelCount) - 1), relaxed);
 }
 
 int OverlapFifo::readWindowPower (double* sumsOut, int length, int hop) noexcept
@@ -290,7 +291,7 @@ int OverlapFifo::readWindowPower (double* sumsOut, int length, int hop) noexcept
     fifo.prepareToRead (length, start1, size1, start2, size2);
     const auto active = getActiveChannelMask();
 
-    for (int ch = 0; ch < numChannels; ++ch)
+    for (int ch = 0; ch < channelCount; ++ch)
     {
         double sum = 0.0;
 
@@ -329,7 +330,7 @@ void OverlapFifo::readWindow (juce::AudioSampleBuffer& destination, int length) 
 
     destination.clear();
 
-    const int channelsToCopy = juce::jmin (destination.getNumChannels(), numChannels);
+    const int channelsToCopy = juce::jmin (destination.getNumChannels(), channelCount);
     const auto active = getActiveChannelMask();
 
     for (int ch = 0; ch < channelsToCopy; ++ch)

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "engine/SpeakerLayout.h"
+
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <memory>
 
-// A single-producer, single-consumer queue of six-channel audio that hands out
+// A single-producer, single-consumer queue of the meter's channels (up to twelve) that hands out
 // overlapping analysis windows: reading a window copies its samples but consumes only
 // the part that does not overlap the next window.
 //
@@ -25,11 +27,17 @@
 class OverlapFifo
 {
 public:
+    // The channels of 5.1, which a queue holds unless told otherwise, and the most it holds.
     static constexpr int numChannels = 6;
+    static constexpr int maxChannels = SpeakerLayout::maxChannels;
 
     // chunkLength: samples per stretch whose squares are summed once (see above). A window
     // that starts and ends on stretch boundaries is summed from the stretches alone.
-    OverlapFifo (int capacity, float overlap, int chunkLength = defaultChunkLength);
+    // channels: 1 to maxChannels.
+    OverlapFifo (int capacity, float overlap, int chunkLength = defaultChunkLength,
+                 int channels = numChannels);
+
+    int getNumChannels() const noexcept { return channelCount; }
 
     // Appends as much of source as fits; the rest is dropped.
     void write (const juce::AudioSampleBuffer& source) noexcept;
@@ -44,7 +52,7 @@ public:
     // The same window as readWindow, evaluated where it lies in the queue: stores each
     // channel's sum of squares (every square formed in single precision, as
     // juce::AudioSampleBuffer::getRMSLevel forms them, and summed in double precision) in
-    // sumsOut[0..5], consumes the same hop and returns the number of samples summed.
+    // sumsOut[0..getNumChannels() - 1], consumes the same hop and returns the number of samples summed.
     // Copying a window out before summing it would move each sample several times more.
     int readWindowPower (double* sumsOut, int length) noexcept;
 
@@ -111,6 +119,7 @@ private:
     };
     template <typename T> static std::unique_ptr<T[], FreeZeroed> allocateZeroed (int count);
 
+    const int channelCount;
     juce::AbstractFifo fifo;
     int capacity;
     std::unique_ptr<std::atomic<float>[], FreeZeroed> storage; // numChannels x capacity samples
@@ -118,10 +127,10 @@ private:
     std::unique_ptr<std::atomic<double>[], FreeZeroed> chunkSums; // numChannels x numChunks
     // Writer only: the samples of each channel's chunk that the last write left unfinished,
     // gathered from the writer's own source, and where that write ended (-1: none pending).
-    std::unique_ptr<float[]> pendingSamples; // numChannels x chunkLength
-    int pendingEnd[numChannels];
+    std::unique_ptr<float[]> pendingSamples; // channelCount x chunkLength
+    int pendingEnd[maxChannels];
     float overlap;
-    std::atomic<juce::uint32> activeMask{(1u << numChannels) - 1};
+    std::atomic<juce::uint32> activeMask{0}; // every channel, from the constructor on
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OverlapFifo)
 };

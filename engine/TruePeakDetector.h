@@ -1,8 +1,10 @@
 #pragma once
 
+#include "engine/SpeakerLayout.h"
+
 #include <juce_audio_basics/juce_audio_basics.h>
 
-// Per-block peak level of the six meter channels (L, R, C, LFE, Ls, Rs).
+// Per-block peak level of each meter channel (up to twelve, in the order of the arrangement).
 //
 // At 44.1 and 48 kHz each sample is interpolated 4x with the 48-tap polyphase FIR of the
 // true-peak measurement, at 88.2 and 96 kHz 2x (two of the four phases). Any other rate from
@@ -24,7 +26,7 @@
 class TruePeakDetector
 {
 public:
-    static constexpr int numChannels = 6;
+    static constexpr int numChannels = SpeakerLayout::maxChannels;
     static constexpr int numPhases = 4;     // of the 48-tap filter
     static constexpr int tapsPerPhase = 12; // of the 48-tap filter
     static constexpr int designedTaps = 16; // per phase of a designed filter
@@ -44,10 +46,10 @@ public:
     // silence, with zero magnitudes and a cleared history, and cost nothing.
     void setActiveChannelMask (juce::uint32 mask) noexcept;
 
-    // The same for the first `count` channels (0 to 6; mono 1, stereo 2).
+    // The same for the first `count` channels (0 to numChannels; mono 1, stereo 2).
     void setActiveChannels (int count) noexcept;
 
-    // Gives `buffer` six channels of maximumBlockSize samples (cleared). The only operation
+    // Gives `buffer` numChannels channels of maximumBlockSize samples (cleared). The only operation
     // that allocates.
     void prepare (int maximumBlockSize);
 
@@ -71,7 +73,7 @@ public:
     int mode = 0;       // 1: 48-tap filter, 2: two of its phases, 3: designed, 4: sample peak, 0: none yet
     int phaseCount = 0; // phases evaluated per sample (the interpolation factor), 0 for sample peak
     int taps = 0;       // taps per phase in use
-    juce::uint32 activeMask = (1u << numChannels) - 1;
+    juce::uint32 activeMask = 0x3Fu; // until told otherwise the six channels of 5.1
     float blockPeak[numChannels];
 
 private:

@@ -19,10 +19,12 @@ constexpr int numChannels = Tarn51AudioProcessor::numMeterChannels;
 const char* const stateTag = "MYPLUGINSETTINGS";
 const char* const inputLayoutAttribute = "settingsInputLayout";
 const char* const outputLayoutAttribute = "settingsOutputLayout";
+// The arrangement of the meter's channels; left out for 5.1, so that 5.1 states stay as they were.
+const char* const meterLayoutAttribute = "meterLayout";
 
-// For each "Surround layout" choice, the input channel that feeds each meter channel
+// For each "Surround layout" choice, the input channel that feeds each meter channel of 5.1
 // (L, R, C, LFE, Ls, Rs).
-constexpr int surroundMaps[3][numChannels] = {
+constexpr int surroundMaps[3][6] = {
     {0, 1, 2, 3, 4, 5}, // ITU - L R C LFE Ls Rs
     {0, 2, 1, 5, 3, 4}, // C|24 - L C R Ls Rs LFE
     {0, 1, 4, 5, 2, 3}  // DTS - L R Ls Rs C LFE
@@ -123,10 +125,58 @@ toCurrentPositionInfo (const juce::AudioPlayHead::PositionInfo& position)
     return info;
 }
 
-template <typename Source, int size> void copyEntries (const Source (&source)[size], int (&destination)[size])
+// The speaker types of a bus that take each channel of an arrangement, in the meter's order: a
+// second choice where formats name the same place two ways (5.1.2's upper pair is "top side" in
+// some, "top front" in others).
+using Type = juce::AudioChannelSet::ChannelType;
+struct BusSpeaker
 {
-    for (int i = 0; i < size; ++i)
-        destination[i] = source[i];
+    Type type, alternative;
+};
+constexpr BusSpeaker frontAndLfe[] = {{juce::AudioChannelSet::left, juce::AudioChannelSet::unknown},
+                                      {juce::AudioChannelSet::right, juce::AudioChannelSet::unknown},
+                                      {juce::AudioChannelSet::centre, juce::AudioChannelSet::unknown},
+                                      {juce::AudioChannelSet::LFE, juce::AudioChannelSet::unknown}};
+
+BusSpeaker busSpeakerOf (int layoutId, int channel)
+{
+    using S = juce::AudioChannelSet;
+    constexpr Type none = S::unknown;
+
+    if (channel < 4)
+        return frontAndLfe[channel];
+
+    const bool seven = layoutId == SpeakerLayout::surround71 || layoutId == SpeakerLayout::surround712 ||
+                       layoutId == SpeakerLayout::surround714;
+    const BusSpeaker middle[] = {
+        {seven ? S::leftSurroundSide : S::leftSurround, none},
+        {seven ? S::rightSurroundSide : S::rightSurround, none},
+        {S::leftSurroundRear, none},
+        {S::rightSurroundRear, none},
+    };
+    const int middleCount = seven ? 4 : 2;
+
+    if (channel < 4 + middleCount)
+        return middle[channel - 4];
+
+    const int upper = channel - 4 - middleCount;
+
+    if (layoutId == SpeakerLayout::surround512 || layoutId == SpeakerLayout::surround712)
+        return upper == 0 ? BusSpeaker{S::topSideLeft, S::topFrontLeft}
+                          : BusSpeaker{S::topSideRight, S::topFrontRight};
+
+    const BusSpeaker four[] = {
+        {S::topFrontLeft, none}, {S::topFrontRight, none}, {S::topRearLeft, none}, {S::topRearRight, none}};
+    return four[upper];
+}
+
+// The first entries of source, as many as destination takes; the rest of a longer destination
+// unassigned (-1).
+template <typename Source, size_t sourceSize, size_t destinationSize>
+void copyEntries (const Source (&source)[sourceSize], int (&destination)[destinationSize])
+{
+    for (size_t i = 0; i < destinationSize; ++i)
+        destination[i] = i < sourceSize ? (int)source[i] : -1;
 }
 } // namespace
 
@@ -147,6 +197,7 @@ Tarn51AudioProcessor::Tarn51AudioProcessor()
         outputChannelMap[i] = -1;
         inputLayoutSetting[i] = -1;
         outputLayoutSetting[i] = -1;
+        busMap[i] = -1;
     }
 
     indices.standard = parameters.indexOf ("Measurement Standard");
@@ -197,6 +248,8 @@ void Tarn51AudioProcessor::prepareToPlay (double sampleRate, int estimatedSample
         truePeakSteps.prepare (loudnessModule.momentaryHop);
     }
 
+    updateBusArrangement();
+    applyMeterLayout();
     updateActiveChannels();
 
     loudnessModule.inputBuffer.setSize (numChannels, samplesPerBlock);
@@ -259,6 +312,8 @@ void Tarn51AudioProcessor::processBlock (juce::AudioSampleBuffer& buffer, juce::
                                                              std::numeric_limits<int>::max(), type));
     }
 
+    applyMeterLayout();
+
     // The standalone program's map comes from the device channel assignment.
     if (!isStandalone())
         chooseChannelMap();
@@ -314,6 +369,15 @@ void Tarn51AudioProcessor::readHostPosition()
 
 void Tarn51AudioProcessor::chooseChannelMap()
 {
+    // A bus that names more speakers than 5.1 has is laid out by the host.
+    if (busLayout >= 0)
+    {
+        for (int j = 0; j < numChannels; ++j)
+            channelMap[j] = busMap[j];
+
+        return;
+    }
+
     const int choice = choiceOf (indices.surroundLayout);
 
     // Any other choice keeps the map as it was.
@@ -321,7 +385,152 @@ void Tarn51AudioProcessor::chooseChannelMap()
         return;
 
     for (int j = 0; j < numChannels; ++j)
-        channelMap[j] = surroundMaps[choice][j];
+        channelMap[j] = j < 6 ? surroundMaps[choice][j] : -1;
+}
+
+void Tarn51AudioProcessor::setMeterLayout (int layoutId) noexcept
+{
+    requestedLayout = SpeakerLayout::get (layoutId).id;
+
+    // A plug-in bus that names no speakers may take the arrangement asked for.
+    if (!isStandalone())
+        updateBusArrangement();
+}
+
+int Tarn51AudioProcessor::getMeterLayout() const noexcept
+{
+    if (isStandalone())
+        return requestedLayout;
+
+    const int fromBus = busLayout;
+    return fromBus >= 0 ? fromBus : SpeakerLayout::surround51;
+}
+
+void Tarn51AudioProcessor::applyMeterLayout()
+{
+    const int layout = getMeterLayout();
+
+    if (layout != appliedLayout)
+    {
+        appliedLayout = layout;
+        loudnessModule.setLayout (layout);
+    }
+
+    // Every time: a reset of the readings on the message thread puts 5.1 there.
+    readings.layout = appliedLayout;
+}
+
+void Tarn51AudioProcessor::processorLayoutsChanged()
+{
+    updateBusArrangement();
+}
+
+void Tarn51AudioProcessor::updateBusArrangement()
+{
+    int layout = SpeakerLayout::surround51;
+    int map[numChannels];
+
+    if (isStandalone() || getBusCount (true) < 1 ||
+        !arrangementOfBus (getChannelLayoutOfBus (true, 0), requestedLayout, layout, map) ||
+        layout == SpeakerLayout::surround51)
+    {
+        busLayout = -1;
+        return;
+    }
+
+    for (int j = 0; j < numChannels; ++j)
+        busMap[j] = map[j];
+
+    busLayout = layout;
+}
+
+bool Tarn51AudioProcessor::arrangementOfBus (const juce::AudioChannelSet& bus, int preferred, int& layoutId,
+                                             int (&map)[numMeterChannels])
+{
+    const int size = bus.size();
+
+    if (size <= 6)
+    {
+        layoutId = SpeakerLayout::surround51;
+        return size > 0;
+    }
+
+    if (size > numMeterChannels)
+        return false;
+
+    // The arrangement asked for first, then the others in the order of their ids.
+    int order[SpeakerLayout::numLayouts];
+    order[0] = SpeakerLayout::get (preferred).id;
+
+    for (int id = 0, k = 1; id < SpeakerLayout::numLayouts; ++id)
+        if (id != order[0])
+            order[k++] = id;
+
+    // A bus of numbered channels: the meter's order, the LFE left out when the bus is one short.
+    if (bus.isDiscreteLayout())
+    {
+        for (const bool withLfe : {true, false})
+        {
+            for (const int id : order)
+            {
+                const auto& arrangement = SpeakerLayout::get (id);
+
+                if (arrangement.numChannels != size + (withLfe ? 0 : 1))
+                    continue;
+
+                for (int j = 0, next = 0; j < numMeterChannels; ++j)
+                    map[j] = j < arrangement.numChannels && (withLfe || !arrangement.speakers[j].isLfe)
+                                 ? next++
+                                 : -1;
+
+                layoutId = id;
+                return true;
+            }
+        }
+
+        return false;
+    }
+
+    // Named speakers: an arrangement whose every speaker the bus has (the LFE may be missing)
+    // and that leaves none of the bus's speakers out.
+    for (const int id : order)
+    {
+        const auto& arrangement = SpeakerLayout::get (id);
+        int found = 0;
+        bool complete = true;
+
+        for (int j = 0; j < numMeterChannels; ++j)
+        {
+            map[j] = -1;
+
+            if (j >= arrangement.numChannels)
+                continue;
+
+            const auto speaker = busSpeakerOf (id, j);
+            int index = bus.getChannelIndexForType (speaker.type);
+
+            if (index < 0 && speaker.alternative != juce::AudioChannelSet::unknown)
+                index = bus.getChannelIndexForType (speaker.alternative);
+
+            if (index >= 0)
+            {
+                map[j] = index;
+                ++found;
+            }
+            else if (!arrangement.speakers[j].isLfe)
+            {
+                complete = false;
+            }
+        }
+
+        if (complete && found == size)
+        {
+            layoutId = id;
+            return true;
+        }
+    }
+
+    return false;
 }
 
 void Tarn51AudioProcessor::updateActiveChannels()
@@ -605,7 +814,7 @@ void Tarn51AudioProcessor::resetMeasurement()
 void Tarn51AudioProcessor::resetReadings()
 {
     readings = MeterReadings();
-    readings.layout = meterLayout.load();
+    readings.layout = getMeterLayout();
 }
 
 void Tarn51AudioProcessor::setParameterAndNotifyHost (int parameterIndex, float normalisedValue)
@@ -668,12 +877,6 @@ void Tarn51AudioProcessor::applyOutputLayout (const int* entries, int count)
     rankChannels (entries, count, outputChannelMap, SpeakerLayout::maxChannels);
 }
 
-void Tarn51AudioProcessor::setMeterLayout (int layoutId)
-{
-    meterLayout = (int)SpeakerLayout::get (layoutId).id;
-    readings.layout = meterLayout.load();
-}
-
 juce::AudioPlayHead::FrameRateType Tarn51AudioProcessor::getHostFrameRate() const noexcept
 {
     return static_cast<juce::AudioPlayHead::FrameRateType> (hostFrameRate.load());
@@ -708,13 +911,19 @@ void Tarn51AudioProcessor::stopEditorRefresh()
 //==============================================================================
 bool Tarn51AudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
 {
-    // The configurations the plug-in announces: equal input and output counts of 1, 2, 5 or 6.
+    // The configurations the plug-in announces: equal input and output counts of 1, 2, 5 or 6,
+    // or, with more channels, an arrangement of the meter on the input.
     const int inputs = layouts.getMainInputChannels();
 
     if (inputs != layouts.getMainOutputChannels())
         return false;
 
-    return inputs == 1 || inputs == 2 || inputs == 5 || inputs == 6;
+    if (inputs == 1 || inputs == 2 || inputs == 5 || inputs == 6)
+        return true;
+
+    int layout = 0;
+    int map[numMeterChannels];
+    return inputs > 6 && arrangementOfBus (layouts.getMainInputChannelSet(), requestedLayout, layout, map);
 }
 
 const juce::String Tarn51AudioProcessor::getInputChannelName (int channelIndex) const
@@ -856,10 +1065,13 @@ void Tarn51AudioProcessor::getStateInformation (juce::MemoryBlock& destData)
         xml.setAttribute (parameters.identifiers[i],
                           StateBlock::formatValue ((double)parameters.getValue (i)));
 
+    if (const int layout = getMeterLayout(); layout != SpeakerLayout::surround51)
+        xml.setAttribute (meterLayoutAttribute, SpeakerLayout::get (layout).name);
+
     if (isStandalone())
     {
         // As many entries as the arrangement has channels: six for 5.1, as always.
-        const auto count = SpeakerLayout::get (meterLayout).numChannels;
+        const auto count = SpeakerLayout::get (getMeterLayout()).numChannels;
         int entries[SpeakerLayout::maxChannels];
         copyEntries (inputLayoutSetting, entries);
         xml.setAttribute (inputLayoutAttribute, StateBlock::formatLayout (entries, count));
@@ -893,11 +1105,17 @@ void Tarn51AudioProcessor::setStateInformation (const void* data, int sizeInByte
     // Only now, with every value in place, so that the editor takes up a complete set.
     parameters.markAllChanged();
 
+    // States without the attribute are 5.1 ones; a name the meter does not know reads as 5.1 too.
+    SpeakerLayout::Named named{SpeakerLayout::surround51, 0};
+    if (!SpeakerLayout::fromName (xml->getStringAttribute (meterLayoutAttribute).toStdString(), named))
+        named.id = SpeakerLayout::surround51;
+    setMeterLayout (named.id);
+
     if (isStandalone())
     {
         // Only the channels of the arrangement: the others have no row to show them and must
         // not take device channels.
-        const auto count = SpeakerLayout::get (meterLayout).numChannels;
+        const auto count = SpeakerLayout::get (getMeterLayout()).numChannels;
         int entries[SpeakerLayout::maxChannels];
         StateBlock::parseLayout (xml->getStringAttribute (inputLayoutAttribute), entries,
                                  SpeakerLayout::maxChannels);

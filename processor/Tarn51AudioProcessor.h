@@ -46,7 +46,7 @@
 class Tarn51AudioProcessor : public juce::AudioProcessor
 {
 public:
-    static constexpr int numMeterChannels = 6;
+    static constexpr int numMeterChannels = SpeakerLayout::maxChannels;
     static constexpr int refreshIntervalMilliseconds = 50;
 
     Tarn51AudioProcessor();
@@ -61,6 +61,7 @@ public:
     using juce::AudioProcessor::processBlock;
 
     bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+    void processorLayoutsChanged() override;
 
     const juce::String getInputChannelName (int channelIndex) const override;
     const juce::String getOutputChannelName (int channelIndex) const override;
@@ -111,7 +112,8 @@ public:
     void updateChannelPeak (float level, int channel);
     // Each channel's last peak level and its place on the true-peak scale. Audio thread.
     static constexpr float noLevel = std::numeric_limits<float>::quiet_NaN();
-    float lastPeakLevel[numMeterChannels] = {noLevel, noLevel, noLevel, noLevel, noLevel, noLevel};
+    float lastPeakLevel[numMeterChannels] = {noLevel, noLevel, noLevel, noLevel, noLevel, noLevel,
+                                             noLevel, noLevel, noLevel, noLevel, noLevel, noLevel};
     float lastPeakPosition[numMeterChannels] = {};
 
     // setParameter followed by the notification of the host (its automation records the
@@ -137,10 +139,22 @@ public:
         applyOutputLayout (entries, count);
     }
 
-    // The arrangement of the meter's channels, a SpeakerLayout id (out of range: 5.1); the
-    // readings name it for the editor. Message thread.
-    void setMeterLayout (int layoutId);
-    int getMeterLayout() const noexcept { return meterLayout; }
+    // The arrangement of the meter's channels (a SpeakerLayout id), for the standalone program's
+    // layout choice and for states. An id out of range means 5.1. The audio thread takes the
+    // new arrangement at its next block (a change starts the windows and filters afresh; the
+    // statistics stay). In the plug-ins a host that names more than six speakers decides the
+    // arrangement instead. Message thread.
+    void setMeterLayout (int layoutId) noexcept;
+    // The arrangement the meter measures in (the one asked for until the next block applies it).
+    int getMeterLayout() const noexcept;
+
+    // The arrangement a bus of the plug-in is measured in and, for each meter channel, the bus
+    // channel that feeds it (-1: none); `preferred` picks between arrangements of the same
+    // count for a bus that names no speakers. False for a bus of more than six channels that
+    // is no arrangement of the meter; a bus of up to six channels is 5.1, ordered by the
+    // "Surround layout" parameter (the map is then left alone).
+    static bool arrangementOfBus (const juce::AudioChannelSet& bus, int preferred, int& layoutId,
+                                  int (&map)[numMeterChannels]);
 
     // The build the processor was created for.
     bool isStandalone() const noexcept { return wrapperType == wrapperType_Standalone; }
@@ -207,6 +221,11 @@ private:
 
     void readHostPosition();
     void chooseChannelMap();
+    // The plug-in's arrangement from its input bus (busLayout, busMap). Not while processBlock runs
+    // on another thread in a way that matters: the audio thread takes the new values at its next block.
+    void updateBusArrangement();
+    // The arrangement this block measures in, applied to the module and the readings when it changed.
+    void applyMeterLayout();
     // Tells the module which meter channels the map feeds from the inputs in use.
     void updateActiveChannels();
     // Fills remapBuffer; channels no input is copied into are silent.
@@ -242,7 +261,6 @@ private:
     std::uint32_t peakStepResets = 0;
     juce::uint32 inputChannelMask = ~0u;
     juce::AudioSampleBuffer outputBuffer; // standalone output routing
-    RelaxedAtomic<int> meterLayout{SpeakerLayout::surround51};
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Tarn51AudioProcessor)
 };

@@ -301,10 +301,11 @@ TEST (MeasureCli, InputsThatCannotBeMeasuredAreNamedAndTheRestMeasured)
     const auto text = folder["notes.wav"];
     ASSERT_TRUE (text.replaceWithText ("This is not audio, only a text with a .wav name.\n"));
 
-    Spec eight;
-    eight.numChannels = 8;
-    eight.segments = {{-20.0f, 1.0}};
-    const auto eightFile = writeFile (folder, "eight.wav", eight);
+    // Ten channels with no speakers named: 5.1.4 or 7.1.2, which only --layout can tell.
+    Spec ten;
+    ten.numChannels = 10;
+    ten.segments = {{-20.0f, 1.0}};
+    const auto tenFile = writeFile (folder, "ten.wav", ten);
 
     Spec slow;
     slow.sampleRate = 4000.0;
@@ -317,7 +318,7 @@ TEST (MeasureCli, InputsThatCannotBeMeasuredAreNamedAndTheRestMeasured)
 
     const auto missing = folder["missing.wav"].getFullPathName();
 
-    const auto run = runMeasure ({"--json", missing, text.getFullPathName(), eightFile.getFullPathName(),
+    const auto run = runMeasure ({"--json", missing, text.getFullPathName(), tenFile.getFullPathName(),
                                   goodFile.getFullPathName(), slowFile.getFullPathName()});
     EXPECT_EQ (run.status, 1);
 
@@ -332,8 +333,8 @@ TEST (MeasureCli, InputsThatCannotBeMeasuredAreNamedAndTheRestMeasured)
     EXPECT_TRUE (errors[0].contains (missing) && errors[0].contains ("no such file")) << errors[0];
     EXPECT_TRUE (errors[1].contains (text.getFullPathName()) && errors[1].contains ("not an audio file"))
         << errors[1];
-    EXPECT_TRUE (errors[2].contains (eightFile.getFullPathName()) && errors[2].contains ("8 channels") &&
-                 errors[2].contains ("not measured yet"))
+    EXPECT_TRUE (errors[2].contains (tenFile.getFullPathName()) && errors[2].contains ("10 channels") &&
+                 errors[2].contains ("--layout"))
         << errors[2];
     EXPECT_TRUE (errors[3].contains (slowFile.getFullPathName()) && errors[3].contains ("4000") &&
                  errors[3].contains ("8000 to 384000 Hz"))

@@ -384,3 +384,52 @@ TEST_P (ActiveChannels, MeasureAsAllSixWithTheRestSilent)
 
 // Mono, stereo, mono in C, L R C, and 5.0.
 INSTANTIATE_TEST_SUITE_P (Masks, ActiveChannels, testing::Values (0x1u, 0x3u, 0x4u, 0x7u, 0x37u));
+
+// Seven to twelve channels run as lanes of one or two vectors: each channel comes out of the
+// K-weighting exactly as when it runs alone, so no lane takes another's samples or state.
+class WideArrangements : public testing::TestWithParam<int>
+{
+};
+
+TEST_P (WideArrangements, EachChannelIsWeightedAsOnItsOwn)
+{
+    const int count = GetParam();
+    const double rate = 48000;
+    juce::AudioSampleBuffer programme (OSKALoudnessModule::numChannels, 6000);
+    juce::Random random (count);
+    for (int c = 0; c < programme.getNumChannels(); ++c)
+        for (int i = 0; i < programme.getNumSamples(); ++i)
+            programme.setSample (c, i, (random.nextFloat() - 0.5f) * (0.1f + 0.07f * (float)c));
+
+    auto together = std::make_unique<OSKALoudnessModule>();
+    EngineDriver::prepare (*together, rate);
+    together->setLayout (SpeakerLayout::surround714);
+    together->setActiveChannels (count);
+    EXPECT_FLOAT_EQ (together->getChannelWeight (4), 1.41f); // Lss
+    EXPECT_FLOAT_EQ (together->getChannelWeight (6), 1.0f);  // Lrs
+
+    std::vector<std::unique_ptr<OSKALoudnessModule>> alone;
+    for (int c = 0; c < count; ++c)
+    {
+        alone.push_back (std::make_unique<OSKALoudnessModule>());
+        EngineDriver::prepare (*alone.back(), rate);
+        alone.back()->setActiveChannelMask (1u << c);
+    }
+
+    for (int start = 0, block = 1; start < programme.getNumSamples(); start += block, block = block * 7 % 509)
+    {
+        block = std::min (block, programme.getNumSamples() - start);
+        EngineDriver::feedBlock (*together, programme, start, block);
+
+        for (int c = 0; c < count; ++c)
+        {
+            EngineDriver::feedBlock (*alone[(size_t)c], programme, start, block);
+            for (int i = 0; i < block; ++i)
+                ASSERT_EQ (together->inputBuffer.getSample (c, i),
+                           alone[(size_t)c]->inputBuffer.getSample (c, i))
+                    << "channel " << c << " sample " << start + i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (Counts, WideArrangements, testing::Values (7, 8, 9, 12));

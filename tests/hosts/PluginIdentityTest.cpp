@@ -39,7 +39,8 @@ TEST (PluginIdentity, ConfigurationTheWrappersAreBuiltWith)
     EXPECT_STREQ (JucePlugin_LV2URI, "https://velnor.org/plugins/tarn51");
 
     const short configurations[][2] = {JucePlugin_PreferredChannelConfigurations};
-    const short expected[][2] = {{6, 6}, {5, 5}, {2, 2}, {1, 1}};
+    const short expected[][2] = {{6, 6}, {5, 5}, {2, 2},   {1, 1},   {7, 7},
+                                 {8, 8}, {9, 9}, {10, 10}, {11, 11}, {12, 12}};
     ASSERT_EQ (std::size (configurations), std::size (expected));
     for (size_t i = 0; i < std::size (expected); ++i)
     {

@@ -98,7 +98,8 @@ TEST (Allocation, TheStandaloneOutputRoutingAllocatesNothing)
 
     p.prepareToPlay (rate, blockSize);
     p.manualRun = 1;
-    const int layout[6] = {5, 4, 3, 2, 1, 0};
+    int layout[Tarn51AudioProcessor::numMeterChannels] = {5, 4, 3, 2, 1, 0};
+    std::fill (std::begin (layout) + 6, std::end (layout), -1);
     p.applyInputLayout (layout);
     p.applyOutputLayout (layout);
 

@@ -126,9 +126,14 @@ TEST (ProcessorLifecycle, AcceptsTheAnnouncedChannelConfigurationsOnly)
     layout.outputBuses.getReference (0) = juce::AudioChannelSet::quadraphonic();
     EXPECT_FALSE (p.checkBusesLayoutSupported (layout));
 
+    // Beyond six channels, the meter's arrangements only.
+    layout.inputBuses.getReference (0) = juce::AudioChannelSet::create7point1SDDS();
+    layout.outputBuses.getReference (0) = juce::AudioChannelSet::create7point1SDDS();
+    EXPECT_FALSE (p.checkBusesLayoutSupported (layout));
+
     layout.inputBuses.getReference (0) = juce::AudioChannelSet::create7point1();
     layout.outputBuses.getReference (0) = juce::AudioChannelSet::create7point1();
-    EXPECT_FALSE (p.checkBusesLayoutSupported (layout));
+    EXPECT_TRUE (p.checkBusesLayoutSupported (layout));
 }
 
 TEST (ProcessorLifecycle, PrepareAddsTheModuleAndReleaseRemovesIt)
@@ -139,7 +144,7 @@ TEST (ProcessorLifecycle, PrepareAddsTheModuleAndReleaseRemovesIt)
     EXPECT_EQ (p.currentSampleRate, 44100.0);
     EXPECT_EQ (p.loudnessModule.sampleRate, 44100.0);
     EXPECT_EQ (p.loudnessModule.momentaryLength, 17640);
-    EXPECT_EQ (p.loudnessModule.inputBuffer.getNumChannels(), 6);
+    EXPECT_EQ (p.loudnessModule.inputBuffer.getNumChannels(), SpeakerLayout::maxChannels);
     EXPECT_EQ (p.loudnessModule.inputBuffer.getNumSamples(), 256);
     EXPECT_EQ (p.truePeakDetector.sampleRate, 44100.0);
     EXPECT_EQ (p.truePeakDetector.phaseCount, 4);

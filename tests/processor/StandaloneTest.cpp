@@ -28,6 +28,20 @@ void expectMap (const RelaxedAtomic<int> (&map)[size], std::initializer_list<int
     }
 }
 
+// Entries for the six channels of 5.1; the processor's further channels unassigned.
+struct MeterEntries
+{
+    int values[Tarn51AudioProcessor::numMeterChannels];
+};
+
+MeterEntries meterEntries (std::initializer_list<int> first)
+{
+    MeterEntries e;
+    std::fill (std::begin (e.values), std::end (e.values), -1);
+    std::copy (first.begin(), first.end(), e.values);
+    return e;
+}
+
 // One block through processBlock; returns the buffer as it leaves.
 juce::AudioSampleBuffer processOne (Tarn51AudioProcessor& p, const juce::AudioSampleBuffer& in)
 {
@@ -51,31 +65,31 @@ TEST (Standalone, AssignmentRanksDeviceChannelsToBufferChannels)
 {
     auto p = makeStandalone();
 
-    const int entries[6] = {2, 0, -1, 5, -1, -1};
-    p->applyInputLayout (entries);
+    const auto entries = meterEntries ({2, 0, -1, 5, -1, -1});
+    p->applyInputLayout (entries.values);
     expectMap (p->channelMap, {1, 0, -1, 2, -1, -1});
     expectMap (p->inputLayoutSetting, {2, 0, -1, 5, -1, -1});
 
     // Input 3 for L while R holds input 1: L is the second active channel.
-    const int second[6] = {3, 1, -1, -1, -1, -1};
-    p->applyOutputLayout (second);
+    const auto second = meterEntries ({3, 1, -1, -1, -1, -1});
+    p->applyOutputLayout (second.values);
     expectMap (p->outputChannelMap, {1, 0, -1, -1, -1, -1});
     expectMap (p->outputLayoutSetting, {3, 1, -1, -1, -1, -1});
     expectMap (p->channelMap, {1, 0, -1, 2, -1, -1});
 
     // Repeated entries (a state without the layout attributes gives six zeros): every meter
     // channel naming a device channel gets that channel's buffer channel.
-    const int zeros[6] = {0, 0, 0, 0, 0, 0};
-    p->applyInputLayout (zeros);
+    const auto zeros = meterEntries ({0, 0, 0, 0, 0, 0});
+    p->applyInputLayout (zeros.values);
     expectMap (p->channelMap, {0, 0, 0, 0, 0, 0});
 
-    const int repeated[6] = {4, 1, 4, -1, 1, 7};
-    p->applyInputLayout (repeated);
+    const auto repeated = meterEntries ({4, 1, 4, -1, 1, 7});
+    p->applyInputLayout (repeated.values);
     expectMap (p->channelMap, {1, 0, 1, -1, 0, 2});
 
     // Negative numbers other than -1 name no device channel either.
-    const int negative[6] = {-5, 2, -1, 3, -2, 0};
-    p->applyInputLayout (negative);
+    const auto negative = meterEntries ({-5, 2, -1, 3, -2, 0});
+    p->applyInputLayout (negative.values);
     expectMap (p->channelMap, {-1, 1, -1, 2, -1, 0});
     expectMap (p->inputLayoutSetting, {-5, 2, -1, 3, -2, 0});
 }
@@ -103,10 +117,10 @@ TEST (Standalone, TheOutputIsRebuiltFromTheAssignment)
     p->setPlayConfigDetails (2, 2, rate, blockSize);
 
     // Device inputs 0 and 1 feed L and R; L and R go to outputs 2 and 1: a swap.
-    const int inputs[6] = {0, 1, -1, -1, -1, -1};
-    const int outputs[6] = {1, 0, -1, -1, -1, -1};
-    p->applyInputLayout (inputs);
-    p->applyOutputLayout (outputs);
+    const auto inputs = meterEntries ({0, 1, -1, -1, -1, -1});
+    const auto outputs = meterEntries ({1, 0, -1, -1, -1, -1});
+    p->applyInputLayout (inputs.values);
+    p->applyOutputLayout (outputs.values);
 
     const auto in = labelledChannels (2, blockSize);
     const auto out = processOne (*p, in);
@@ -117,15 +131,15 @@ TEST (Standalone, TheOutputIsRebuiltFromTheAssignment)
 
     // A meter channel with an input but no output sends nothing; outputs no one names stay
     // silent; entries beyond the buffer are skipped.
-    const int leftOnly[6] = {-1, 0, -1, -1, -1, -1};
-    p->applyOutputLayout (leftOnly);
+    const auto leftOnly = meterEntries ({-1, 0, -1, -1, -1, -1});
+    p->applyOutputLayout (leftOnly.values);
     const auto second = processOne (*p, in);
     EXPECT_EQ (second.getSample (0, 10), 0.2f);
     EXPECT_EQ (second.getMagnitude (1, 0, blockSize), 0.0f);
 
-    const int beyond[6] = {0, 1, 2, 3, 4, 5};
-    p->applyInputLayout (beyond);
-    p->applyOutputLayout (beyond);
+    const auto beyond = meterEntries ({0, 1, 2, 3, 4, 5});
+    p->applyInputLayout (beyond.values);
+    p->applyOutputLayout (beyond.values);
     const auto third = processOne (*p, in);
     EXPECT_EQ (third.getSample (0, 10), 0.1f);
     EXPECT_EQ (third.getSample (1, 10), 0.2f);
@@ -134,10 +148,10 @@ TEST (Standalone, TheOutputIsRebuiltFromTheAssignment)
 TEST (Standalone, TheStateCarriesTheAssignment)
 {
     auto p = makeStandalone();
-    const int inputs[6] = {2, 0, -1, 5, -1, -1};
-    const int outputs[6] = {0, 1, 2, 3, 4, 5};
-    p->applyInputLayout (inputs);
-    p->applyOutputLayout (outputs);
+    const auto inputs = meterEntries ({2, 0, -1, 5, -1, -1});
+    const auto outputs = meterEntries ({0, 1, 2, 3, 4, 5});
+    p->applyInputLayout (inputs.values);
+    p->applyOutputLayout (outputs.values);
 
     juce::MemoryBlock state;
     p->getStateInformation (state);

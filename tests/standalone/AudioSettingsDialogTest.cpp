@@ -189,7 +189,8 @@ TEST (AudioSettingsDialog, AnotherInputDeviceStartsAgainFromChannelsZeroToFive)
 TEST (AudioSettingsDialog, AChosenChannelIsUnavailableInTheOtherRowsAndTheMapFollowsItsRank)
 {
     DialogFixture f;
-    const int assignment[6] = {-1, 0, -1, -1, -1, -1}; // R on input 1
+    const int assignment[Tarn51AudioProcessor::numMeterChannels] = {-1, 0,  -1, -1, -1, -1,
+                                                                    -1, -1, -1, -1, -1, -1}; // R on input 1
     f.processor->applyInputLayout (assignment);
     f.openDialog();
 

@@ -325,7 +325,8 @@ TEST (SavedState, MutatedAndTruncatedStatesNeverCrashAndLeaveFiniteValues)
         juce::MemoryBlock block;
         plugin.getStateInformation (block);
         seeds.push_back (toBytes (block));
-        const int layout[6] = {2, 0, -1, 5, 1, 3};
+        const int layout[Tarn51AudioProcessor::numMeterChannels] = {2,  0,  -1, 5,  1,  3,
+                                                                    -1, -1, -1, -1, -1, -1};
         standalone->applyInputLayout (layout);
         standalone->applyOutputLayout (layout);
         standalone->getStateInformation (block);

@@ -18,6 +18,10 @@ LiveMeter::~LiveMeter()
 juce::Result LiveMeter::prepare (double sampleRate, int numInputChannels, const InputLayout& layout,
                                  const MeasureOptions& options, std::int64_t anchorMs)
 {
+    // Its records keep six channels.
+    if (layout.meterLayout != SpeakerLayout::surround51)
+        return juce::Result::fail (juce::String (numInputChannels) + " channels; the logger measures 1 to 6");
+
     processor = std::make_unique<Tarn51AudioProcessor>();
     playHead = std::make_unique<OfflinePlayHead> (sampleRate);
 

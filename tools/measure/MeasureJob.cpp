@@ -218,10 +218,11 @@ Outcome measure (const Input& input, const MeasureOptions& options, const Offlin
 
     InputLayout layout;
     if (const auto* decoded = dynamic_cast<const FFmpegAudioReader*> (reader.get()))
-        outcome.result = InputLayout::forSpeakers (static_cast<int> (reader->numChannels),
-                                                   decoded->speakers(), options.layout, layout);
+        outcome.result =
+            InputLayout::forSpeakers (static_cast<int> (reader->numChannels), decoded->speakers(),
+                                      options.layout, layout, options.namedLayout);
     else
-        outcome.result = InputLayout::forReader (*reader, options.layout, layout);
+        outcome.result = InputLayout::forReader (*reader, options.layout, layout, options.namedLayout);
 
     outcome.measurement.stream = input.stream;
 

@@ -181,7 +181,8 @@ public:
             "Measures loudness (ITU-R BS.1770, EBU R128) and true peak of audio and video files:\n"
             "MOV/MP4/M4A, MXF (OP1a, OP-Atom), MKV/WebM, MPEG-TS, Ogg (Vorbis, Opus, FLAC),\n"
             "WAV/BWF/RF64/W64, AIFF, FLAC, MP3 and raw AC-3, E-AC-3, AAC (ADTS) and DTS; video\n"
-            "is ignored. 1 to 6 channels (mono, stereo, L R C, L R Ls Rs, 5.0, 5.1) at 8 to 384 kHz.\n"
+            "is ignored. 1 to 12 channels (mono, stereo, 5.0, 5.1, 7.0, 7.1, 5.1.2, 5.1.4, 7.1.2, 7.1.4)\nat "
+            "8 to 384 kHz.\n"
             "FILE - reads standard input (any container that needs no seeking), e.g.\n"
             "  ffmpeg -i in.mxf -map 0:a:0 -f wav - | tarn51-measure -");
         app.footer ("Exit status: 0 every input measured (and met its target), 1 some input could not be\n"
@@ -226,14 +227,29 @@ public:
                [&o] (const juce::String& option, const juce::String& v)
                { o.shortTermThreshold = threshold (option, v); });
 
-        value (measurementGroup, "--layout", "auto|itu|c24|dts",
-               "how a file's channels map to L R C LFE Ls Rs; auto (default)\n"
+        value (measurementGroup, "--layout", "auto|itu|c24|dts|NAME",
+               "how a file's channels map to the meter's; auto (default)\n"
                "uses the file's channel layout when it has one, else by count:\n"
                "1 -> L, 2 -> L R, 3 -> L R C, 4 -> L R Ls Rs, 5 -> L R C Ls Rs,\n"
-               "6 -> L R C LFE Ls Rs; itu, c24 and dts apply the plug-in's three\n"
-               "orders of \"Surround layout\" to a 6-channel file or six --tracks",
+               "6 -> L R C LFE Ls Rs, 7 -> 7.0, 8 -> 7.1, 12 -> 7.1.4; itu, c24\n"
+               "and dts apply the plug-in's three orders of \"Surround layout\"\n"
+               "to a 6-channel file or six --tracks; a NAME (mono, stereo, 5.0,\n"
+               "5.1, 7.0, 7.1, 5.1.2, 5.1.4, 7.1.2, 7.1.4, or the configuration,\n"
+               "such as 4+7+0) takes the channels in that arrangement's order,\n"
+               "L R C LFE, then the surrounds, then the upper layer",
                [&o] (const juce::String& option, const juce::String& v)
                {
+                   if (SpeakerLayout::fromName (v.toStdString(), o.namedLayout))
+                   {
+                       o.layout = Layout::named;
+                       return;
+                   }
+
+                   if (!juce::StringArray{"auto", "itu", "c24", "dts"}.contains (v))
+                       throw UsageError (option + " must be auto, itu, c24, dts or an arrangement (" +
+                                         SpeakerLayout::namesList() +
+                                         ", or its configuration such as 4+7+0), not \"" + v + "\"");
+
                    o.layout = choice<Layout> (option, v,
                                               {{"auto", Layout::automatic},
                                                {"itu", Layout::itu},

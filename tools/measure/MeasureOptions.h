@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeliveryTarget.h"
+#include "engine/SpeakerLayout.h"
 
 #include <juce_core/juce_core.h>
 
@@ -17,7 +18,8 @@ public:
         automatic, // the file's own channel layout, else by channel count
         itu,       // "Surround layout" orders for a 6-channel file
         c24,
-        dts
+        dts,
+        named // a speaker arrangement by name ("7.1.4", "4+7+0"): namedLayout
     };
 
     bool reference = false;
@@ -27,6 +29,7 @@ public:
     std::optional<float> momentaryThreshold;
     std::optional<float> shortTermThreshold;
     Layout layout = Layout::automatic;
+    SpeakerLayout::Named namedLayout{SpeakerLayout::surround51, 0x3Fu};
     int blockSize = 512;
     // The audio streams measured: the Nth (from 1; 0 leaves the first), every one on its own,
     // or several laid side by side into one programme.

@@ -142,7 +142,22 @@ juce::String MeasurementOutput::json (const juce::String& inputName, const Offli
     else
         o->setProperty ("sampleRate", m.sampleRate);
 
-    o->setProperty ("channels", m.numChannels);
+    // Files measured in 5.1 keep the count and six peaks (L R C LFE Ls Rs), as scripts read
+    // them; the bigger arrangements name their channels, one for each peak.
+    const auto& layout = SpeakerLayout::get (r.layout);
+
+    if (layout.id == SpeakerLayout::surround51)
+    {
+        o->setProperty ("channels", m.numChannels);
+    }
+    else
+    {
+        juce::Array<juce::var> names;
+        for (int c = 0; c < layout.numChannels; ++c)
+            names.add (juce::String (layout.speakers[c].label));
+        o->setProperty ("channels", names);
+    }
+
     o->setProperty ("durationSeconds", seconds (durationOf (m)));
     o->setProperty ("measuredSeconds", seconds (r.measuredSamples / m.sampleRate));
     o->setProperty ("standard", ReadoutText::standardName (m.standard));
@@ -159,7 +174,6 @@ juce::String MeasurementOutput::json (const juce::String& inputName, const Offli
     o->setProperty ("maxTruePeakTime", seconds (r.maxTruePeakTime));
 
     juce::Array<juce::var> peaks;
-    const auto& layout = SpeakerLayout::get (r.layout);
     for (int c = 0; c < layout.numChannels; ++c)
         peaks.add (number (r.peakHold[c]));
     o->setProperty ("truePeak", peaks);

@@ -39,16 +39,34 @@ juce::Result MeterSetup::prepare (Tarn51AudioProcessor& processor, juce::AudioPl
         return juce::Result::fail ("no channel layout for " + juce::String (numInputChannels) + " channels");
 
     processor.setNonRealtime (true);
-    processor.setPlayConfigDetails (blockChannels, blockChannels, sampleRate, blockSize);
+    const int width = SpeakerLayout::get (layout.meterLayout).numChannels;
 
-    if (processor.getTotalNumInputChannels() != blockChannels)
-        return juce::Result::fail ("the processor does not take six channels");
+    if (width == blockChannels)
+    {
+        processor.setPlayConfigDetails (blockChannels, blockChannels, sampleRate, blockSize);
+    }
+    else
+    {
+        // Numbered channels in the meter's order, which the processor lays out in the
+        // arrangement asked for.
+        processor.setMeterLayout (layout.meterLayout);
+        juce::AudioProcessor::BusesLayout buses;
+        buses.inputBuses.add (juce::AudioChannelSet::discreteChannels (width));
+        buses.outputBuses.add (juce::AudioChannelSet::discreteChannels (width));
+        processor.setBusesLayout (buses);
+        processor.setRateAndBufferSizeDetails (sampleRate, blockSize);
+    }
+
+    if (processor.getTotalNumInputChannels() != width || processor.getMeterLayout() != layout.meterLayout)
+        return juce::Result::fail ("the processor does not take the " +
+                                   juce::String (SpeakerLayout::get (layout.meterLayout).name) +
+                                   " arrangement");
 
     processor.setPlayHead (&playHead);
     // Block channels that no input channel is read into stay silent.
     juce::uint32 channelsRead = 0;
     for (const int c : layout.blockChannels)
-        if (c >= 0 && c < blockChannels)
+        if (c >= 0 && c < width)
             channelsRead |= 1u << c;
     processor.setInputChannelMask (channelsRead);
 

@@ -5,13 +5,14 @@
 
 class Tarn51AudioProcessor;
 
-// Sets a Tarn51AudioProcessor up the way the command-line programs measure: six-channel
-// block, offline evaluation of every window, the standard's program with the options' gating
-// and thresholds, and the input's channel layout. The meter and the logger share it, so both
-// give the plug-in's numbers.
+// Sets a Tarn51AudioProcessor up the way the command-line programs measure: a block of the
+// layout's arrangement (six channels for 5.1, up to twelve), offline evaluation of every window, the
+// standard's program with the options' gating and thresholds, and the input's channel layout. The meter and
+// the logger share it, so both give the plug-in's numbers.
 class MeterSetup
 {
 public:
+    // The block of 5.1 (the logger's); a block has as many channels as its arrangement.
     static constexpr int blockChannels = 6;
 
     // Fails, with the reason, for rates the meter does not measure and layouts that do not

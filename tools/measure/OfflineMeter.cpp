@@ -13,7 +13,8 @@
 
 namespace
 {
-constexpr int blockChannels = 6;
+// The widest block: twelve channels (7.1.4); a block has as many as its arrangement.
+constexpr int maxBlockChannels = SpeakerLayout::maxChannels;
 
 // Reads the input in chunks of whole blocks (large reads, few calls). Each input channel is
 // read straight into its place in a six-channel chunk; channels that no input channel feeds
@@ -33,8 +34,8 @@ public:
         bool last = false;   // the input ended at start + length
     };
 
-    ChunkReader (juce::AudioFormatReader& source, const std::vector<int>& channels, int blockSamples,
-                 juce::int64 totalLength, bool ahead)
+    ChunkReader (juce::AudioFormatReader& source, const std::vector<int>& channels, int width,
+                 int blockSamples, juce::int64 totalLength, bool ahead)
         : reader (source), sequential (dynamic_cast<SequentialSource*> (&source)), inputChannels (channels),
           blockSize (blockSamples),
           length (sequential != nullptr ? std::numeric_limits<juce::int64>::max() : totalLength),
@@ -42,7 +43,7 @@ public:
     {
         // Zeroed by the allocator: the channels no input feeds are never touched.
         for (int i = 0; i < numChunks; ++i)
-            chunks[i].audio.setSize (blockChannels, chunkSize, false, true);
+            chunks[i].audio.setSize (width, chunkSize, false, true);
 
         if (ahead)
             thread = std::thread ([this] { readAhead(); });
@@ -129,8 +130,8 @@ private:
 
         if (sequential != nullptr)
         {
-            float* destinations[blockChannels]{};
-            const auto numInput = std::min (blockChannels, static_cast<int> (inputChannels.size()));
+            float* destinations[maxBlockChannels]{};
+            const auto numInput = std::min (maxBlockChannels, static_cast<int> (inputChannels.size()));
             for (int c = 0; c < numInput; ++c)
                 destinations[c] = inputChannels[(size_t)c] >= 0
                                       ? chunk.audio.getWritePointer (inputChannels[(size_t)c])
@@ -155,9 +156,9 @@ private:
 
     bool read (Chunk& chunk, int offset, int count)
     {
-        // Inputs have at most six channels: no layout exists for more.
-        float* destinations[blockChannels]{};
-        const auto numInput = std::min (blockChannels, static_cast<int> (inputChannels.size()));
+        // Inputs have at most twelve channels: no layout exists for more.
+        float* destinations[maxBlockChannels]{};
+        const auto numInput = std::min (maxBlockChannels, static_cast<int> (inputChannels.size()));
 
         for (int c = 0; c < numInput; ++c)
             destinations[c] = inputChannels[(size_t)c] >= 0
@@ -240,7 +241,8 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
     juce::int64 measured = 0;
     auto lastProgress = juce::Time::getMillisecondCounter();
     juce::Result outcome = juce::Result::ok();
-    ChunkReader input (reader, layout.blockChannels, blockSize, length, readAhead);
+    const int width = SpeakerLayout::get (layout.meterLayout).numChannels;
+    ChunkReader input (reader, layout.blockChannels, width, blockSize, length, readAhead);
 
     while (auto* chunk = input.next())
     {
@@ -248,11 +250,11 @@ juce::Result OfflineMeter::measure (juce::AudioFormatReader& reader, const Input
         {
             // The last block of a file may be shorter: the same channels, n samples of them.
             const auto n = std::min (blockSize, chunk->length - offset);
-            float* channels[blockChannels];
-            for (int c = 0; c < blockChannels; ++c)
+            float* channels[maxBlockChannels];
+            for (int c = 0; c < width; ++c)
                 channels[c] = chunk->audio.getWritePointer (c) + offset;
 
-            juce::AudioBuffer<float> audio (channels, blockChannels, n);
+            juce::AudioBuffer<float> audio (channels, width, n);
             playHead.setPosition (chunk->start + offset);
             processor.processBlock (audio, midi);
 

@@ -18,9 +18,9 @@ int usage (const char* message)
     if (message != nullptr)
         std::fprintf (stderr, "tarn51-tonegen: %s\n\n", message);
 
-    std::fputs ("usage: tarn51-tonegen [--seconds S] [--channels 1|2|5|6] [--rate HZ]\n"
+    std::fputs ("usage: tarn51-tonegen [--seconds S] [--channels 1|2|5|6|12] [--rate HZ]\n"
                 "                      [--bits 16|24|32f] [--level DBFS] OUT.wav|.aiff|.flac|.ogg\n"
-                "defaults: 60 s, 6 channels (5.1), 48000 Hz, 16-bit, -20 dBFS\n",
+                "defaults: 60 s, 6 channels (5.1; 12 is 7.1.4), 48000 Hz, 16-bit, -20 dBFS\n",
                 stderr);
     return 2;
 }
@@ -59,7 +59,7 @@ int main (int argc, char* argv[])
     if (out.isEmpty())
         return usage ("no output file");
     if (seconds <= 0.0 || rate < 8000.0 || (bits != 16 && bits != 24 && bits != 32) ||
-        (channels != 1 && channels != 2 && channels != 5 && channels != 6))
+        (channels != 1 && channels != 2 && channels != 5 && channels != 6 && channels != 12))
         return usage ("unsupported settings");
 
     const auto file = juce::File::getCurrentWorkingDirectory().getChildFile (out);
@@ -71,7 +71,19 @@ int main (int argc, char* argv[])
         return 1;
     }
 
-    const auto layout = channels == 6   ? juce::AudioChannelSet::create5point1()
+    // 7.1.4 with the speakers a WAV mask names (0x2D63F): JUCE's rear surrounds have no bit of
+    // their own, so the back pair stands for them beside the side pair.
+    juce::AudioChannelSet layout714;
+    for (auto type : {juce::AudioChannelSet::left, juce::AudioChannelSet::right,
+                      juce::AudioChannelSet::centre, juce::AudioChannelSet::LFE,
+                      juce::AudioChannelSet::leftSurround, juce::AudioChannelSet::rightSurround,
+                      juce::AudioChannelSet::leftSurroundSide, juce::AudioChannelSet::rightSurroundSide,
+                      juce::AudioChannelSet::topFrontLeft, juce::AudioChannelSet::topFrontRight,
+                      juce::AudioChannelSet::topRearLeft, juce::AudioChannelSet::topRearRight})
+        layout714.addChannel (type);
+
+    const auto layout = channels == 12  ? layout714
+                        : channels == 6 ? juce::AudioChannelSet::create5point1()
                         : channels == 5 ? juce::AudioChannelSet::create5point0()
                                         : juce::AudioChannelSet::canonicalChannelSet (channels);
     juce::AudioFormatManager formats;
@@ -82,7 +94,8 @@ int main (int argc, char* argv[])
     if (format != nullptr && format->isChannelLayoutSupported (layout))
         writer.reset (format->createWriterFor (stream.get(), rate, layout, bits, {}, 0));
     else if (format != nullptr)
-        writer.reset (format->createWriterFor (stream.get(), rate, static_cast<unsigned> (channels), bits, {}, 0));
+        writer.reset (
+            format->createWriterFor (stream.get(), rate, static_cast<unsigned> (channels), bits, {}, 0));
     if (writer == nullptr)
     {
         std::fprintf (stderr, "tarn51-tonegen: no writer for this file type and these settings\n");
@@ -95,7 +108,7 @@ int main (int argc, char* argv[])
     const auto total = static_cast<juce::int64> (std::llround (seconds * rate));
     const auto amplitude = std::pow (10.0, level / 20.0);
     const auto twoPi = 2.0 * juce::MathConstants<double>::pi;
-    const int lfeChannel = channels == 6 ? 3 : -1;
+    const int lfeChannel = channels >= 6 ? 3 : -1;
 
     for (juce::int64 start = 0; start < total; start += blockSize)
     {

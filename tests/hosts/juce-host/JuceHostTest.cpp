@@ -201,10 +201,23 @@ TEST_P (JuceHost, ChannelLayoutsAcceptedAndRefused)
     if (juce::String (GetParam().name) == "VST")
         return;
 
+    // The immersive arrangements, through VST3's named speakers.
+    for (const auto& set : {Set::create7point1point4(), Set::create5point1point4(), Set::create7point1(),
+                            Set::create7point0(), Set::create5point1point2(), Set::create7point1point2()})
+    {
+        juce::AudioProcessor::BusesLayout layout;
+        layout.inputBuses.add (set);
+        layout.outputBuses.add (set);
+        EXPECT_TRUE (instance->setBusesLayout (layout)) << set.getDescription();
+        EXPECT_EQ (instance->getTotalNumInputChannels(), set.size()) << set.getDescription();
+    }
+
     const std::pair<Set, Set> refused[] = {{Set::create5point1(), Set::stereo()},
                                            {Set::quadraphonic(), Set::quadraphonic()},
                                            {Set::createLCR(), Set::createLCR()},
-                                           {Set::create7point1(), Set::create7point1()}};
+                                           {Set::create7point1SDDS(), Set::create7point1SDDS()},
+                                           {Set::create7point1point6(), Set::create7point1point6()},
+                                           {Set::create7point1point4(), Set::create5point1()}};
     for (const auto& [in, out] : refused)
     {
         juce::AudioProcessor::BusesLayout layout;

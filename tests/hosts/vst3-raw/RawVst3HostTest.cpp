@@ -178,6 +178,9 @@ INSTANTIATE_TEST_SUITE_P (
     Layouts, RawVst3Host,
     ::testing::Values (Layout{"stereo_as_agreed", Vst::SpeakerArr::kStereo, 2, 2, false},
                        Layout{"five_one_as_agreed_in_place", Vst::SpeakerArr::k51, 6, 6, true},
+                       Layout{"seven_one_four_as_agreed", Vst::SpeakerArr::k71_4, 12, 12, false},
+                       Layout{"five_one_four_as_agreed_in_place", Vst::SpeakerArr::k51_4, 10, 10, true},
+                       Layout{"seven_one_as_agreed", Vst::SpeakerArr::k71Music, 8, 8, false},
                        // Ardour 7.3: stereo agreed, six channels handed over.
                        Layout{"stereo_agreed_six_given", Vst::SpeakerArr::kStereo, 6, 6, false},
                        Layout{"stereo_agreed_six_given_in_place", Vst::SpeakerArr::kStereo, 6, 6, true},
