@@ -261,6 +261,13 @@ private:
     std::uint32_t peakStepResets = 0;
     juce::uint32 inputChannelMask = ~0u;
     juce::AudioSampleBuffer outputBuffer; // standalone output routing
+    // The arrangement asked for (setMeterLayout, a state); the plug-ins' bus of more than six
+    // channels, when it has one (-1: none), and the bus channel of each meter channel then.
+    RelaxedAtomic<int> requestedLayout{SpeakerLayout::surround51};
+    RelaxedAtomic<int> busLayout{-1};
+    RelaxedAtomic<int> busMap[numMeterChannels];
+    // The arrangement the module and the readings have. Audio thread.
+    int appliedLayout = SpeakerLayout::surround51;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Tarn51AudioProcessor)
 };

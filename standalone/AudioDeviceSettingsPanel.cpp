@@ -537,15 +537,10 @@ void ChannelSelector::comboBoxChanged (juce::ComboBox* box)
 
     if (processor != nullptr)
     {
-        // The rows are those of 5.1; the processor's further channels stay unassigned.
-        int entries[Tarn51AudioProcessor::numMeterChannels];
-        for (int i = 0; i < Tarn51AudioProcessor::numMeterChannels; ++i)
-            entries[i] = i < numMeterChannels ? selectedChannels[i] : -1;
-
         if (direction == input)
-            processor->applyInputLayout (entries);
+            processor->applyInputLayout (selectedChannels);
         else
-            processor->applyOutputLayout (entries);
+            processor->applyOutputLayout (selectedChannels);
     }
 
     applyChannelsToDevice();
