@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <httplib.h>
+#include <sqlite3.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -227,54 +228,107 @@ INSTANTIATE_TEST_SUITE_P (Web, LiveFeedReads,
                                            FeedCase{3 * ring + 5, 2 * ring + 4, LiveFeed::Read::overwritten},
                                            FeedCase{3 * ring + 5, 3 * ring + 4, LiveFeed::Read::ok}));
 
+// How the steps got into the database: written in batches as the logger does; written, then
+// retried with other values (ignored) and pruned inside a block; or written by the first schema
+// version (no rollup) and brought up to date on opening.
+enum class Stored
+{
+    written,
+    retriedAndPruned,
+    migrated
+};
+
 struct ColumnCase
 {
-    std::int64_t fromOffsetMs, toOffsetMs, columnMs;
+    std::int64_t fromOffsetMs, toOffsetMs;
+    std::int64_t columnMs; // columns starting at from; 0: as LogDatabase::columnsFor lays out points
+    int points;
+    Stored stored;
 };
+
+void PrintTo (const ColumnCase& c, std::ostream* os)
+{
+    *os << c.fromOffsetMs << ".." << c.toOffsetMs << " by " << c.columnMs << " / " << c.points << " points, "
+        << (int)c.stored;
+}
 
 class HistoryColumns : public testing::TestWithParam<ColumnCase>
 {
 };
 
 // Each column holds exactly the steps that end within it (after its start, by its end): its
-// least and greatest values are those of a plain pass over the steps.
+// least and greatest values are those of a plain pass over the stored steps, whether the
+// columns are read from the steps or, on the block grid, from the rollup plus the cut ends.
 TEST_P (HistoryColumns, MinAndMaxOfTheirSteps)
 {
     const auto& c = GetParam();
     TemporaryFolder folder;
-    LogDatabase db;
-    ASSERT_TRUE (db.open (folder["h.sqlite"], false).wasOk());
-    constexpr std::int64_t start = 1'773'000'000'000;
-    std::vector<StepRecord> steps (997);
-    for (size_t i = 0; i < steps.size(); ++i)
+    const auto file = folder["h.sqlite"];
+    // Off the block grid, so that blocks at both ends are partly filled.
+    constexpr std::int64_t start = 1'773'000'003'700;
     {
-        steps[i].timeMs = start + 100 * (std::int64_t) (i + 1);
-        steps[i].momentary = -20.0f - (float)((i * 37) % 50);
-        steps[i].shortTerm = i % 7 == 0 ? NAN : -20.0f - (float)((i * 13) % 30);
+        LogDatabase db;
+        ASSERT_TRUE (db.open (file, false).wasOk());
+        std::vector<StepRecord> steps (2997);
+        for (size_t i = 0; i < steps.size(); ++i)
+        {
+            steps[i].timeMs = start + 100 * (std::int64_t) (i + 1);
+            steps[i].momentary = -20.0f - (float)((i * 37) % 50) - 0.01f * (float)i;
+            steps[i].shortTerm = i % 7 == 0 || (i / 100) % 9 == 4 ? NAN : -20.0f - (float)((i * 13) % 30);
+        }
+        for (size_t i = 0; i < steps.size(); i += 10)
+            ASSERT_TRUE (
+                db.write ({steps.begin() + (long)i, steps.begin() + (long)std::min (i + 10, steps.size())},
+                          {})
+                    .wasOk());
+        if (c.stored == Stored::retriedAndPruned)
+        {
+            for (auto& s : steps)
+                s.momentary = s.shortTerm = 10.0f;
+            ASSERT_TRUE (db.write ({steps.begin() + 200, steps.begin() + 400}, {}).wasOk());
+            ASSERT_EQ (db.deleteBefore (start + 15'050), 150);
+        }
     }
-    ASSERT_TRUE (db.write (steps, {}).wasOk());
+    if (c.stored == Stored::migrated)
+    {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ (sqlite3_open (file.getFullPathName().toRawUTF8(), &raw), SQLITE_OK);
+        EXPECT_EQ (
+            sqlite3_exec (raw, "DROP TABLE step_blocks; PRAGMA user_version = 1;", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        sqlite3_close (raw);
+    }
+    LogDatabase db;
+    ASSERT_TRUE (db.open (file, false).wasOk());
 
     const auto from = start + c.fromOffsetMs, to = start + c.toOffsetMs;
+    const auto layout = c.columnMs > 0 ? LogDatabase::ColumnLayout{from, c.columnMs}
+                                       : LogDatabase::columnsFor (from, to, c.points);
     std::map<std::int64_t, LogDatabase::Column> expected;
-    for (const auto& s : steps)
-    {
-        if (s.timeMs <= from || s.timeMs > to)
-            continue;
-        auto& e = expected[(s.timeMs - from - 1) / c.columnMs];
-        e.momentaryMin = std::fmin (e.momentaryMin, s.momentary);
-        e.momentaryMax = std::fmax (e.momentaryMax, s.momentary);
-        e.shortTermMin = std::fmin (e.shortTermMin, s.shortTerm);
-        e.shortTermMax = std::fmax (e.shortTermMax, s.shortTerm);
-    }
+    ASSERT_TRUE (db.readSteps (from, to,
+                               [&] (const StepRecord& s)
+                               {
+                                   auto& e = expected[(s.timeMs - layout.originMs - 1) / layout.columnMs];
+                                   e.momentaryMin = std::fmin (e.momentaryMin, s.momentary);
+                                   e.momentaryMax = std::fmax (e.momentaryMax, s.momentary);
+                                   e.shortTermMin = std::fmin (e.shortTermMin, s.shortTerm);
+                                   e.shortTermMax = std::fmax (e.shortTermMax, s.shortTerm);
+                               })
+                     .wasOk());
 
     std::vector<LogDatabase::Column> got;
-    ASSERT_TRUE (db.readColumns (from, to, c.columnMs,
+    ASSERT_TRUE (db.readColumns (from, to, layout.originMs, layout.columnMs,
                                  [&got] (const LogDatabase::Column& col) { got.push_back (col); })
                      .wasOk());
     ASSERT_EQ (got.size(), expected.size());
+    if (c.columnMs == 0)
+    {
+        EXPECT_LE ((to - layout.originMs + layout.columnMs - 1) / layout.columnMs, c.points);
+    }
     for (const auto& g : got)
     {
         ASSERT_EQ (expected.count (g.index), 1u) << g.index;
+        EXPECT_EQ (g.startMs, std::max (from, layout.originMs + g.index * layout.columnMs));
         const auto& e = expected[g.index];
         const auto same = [] (float a, float b) { return std::isnan (a) ? std::isnan (b) : a == b; };
         EXPECT_TRUE (same (g.momentaryMin, e.momentaryMin)) << g.index;
@@ -285,7 +339,16 @@ TEST_P (HistoryColumns, MinAndMaxOfTheirSteps)
 }
 
 INSTANTIATE_TEST_SUITE_P (Web, HistoryColumns,
-                          testing::Values (ColumnCase{0, 99'700, 100}, ColumnCase{0, 99'700, 1000},
-                                           ColumnCase{50, 60'050, 700}, ColumnCase{-5'000, 200'000, 33'333},
-                                           ColumnCase{1'000, 1'100, 100}));
+                          testing::Values (ColumnCase{0, 99'700, 100, 0, Stored::written},
+                                           ColumnCase{0, 99'700, 1000, 0, Stored::written},
+                                           ColumnCase{50, 60'050, 700, 0, Stored::written},
+                                           ColumnCase{-5'000, 200'000, 33'333, 0, Stored::written},
+                                           ColumnCase{1'000, 1'100, 100, 0, Stored::written},
+                                           ColumnCase{3'000, 250'050, 0, 10, Stored::written},
+                                           ColumnCase{-5'000, 400'000, 0, 7, Stored::written},
+                                           ColumnCase{6'300, 296'300, 0, 29, Stored::written},
+                                           ColumnCase{12'345, 287'655, 0, 3, Stored::migrated},
+                                           ColumnCase{-5'000, 400'000, 0, 12, Stored::migrated},
+                                           ColumnCase{3'000, 250'050, 0, 10, Stored::retriedAndPruned},
+                                           ColumnCase{-5'000, 400'000, 0, 12, Stored::retriedAndPruned}));
 } // namespace

@@ -25,6 +25,16 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# The rows where the rollup and a sum over the steps differ, either way: none when each block
+# was written with its steps.
+rollup_differs() {
+    local sums="SELECT (time_ms - 1) / 10000 * 10000, COUNT(*), MIN(momentary), MAX(momentary),
+                MIN(short_term), MAX(short_term) FROM steps GROUP BY 1"
+    local blocks="SELECT start_ms, steps, momentary_min, momentary_max, short_term_min, short_term_max
+                  FROM step_blocks"
+    q "$1" "SELECT COUNT(*) FROM ($sums EXCEPT $blocks) UNION ALL SELECT COUNT(*) FROM ($blocks EXCEPT $sums)" |
+        awk '{ n += $1 } END { print n }'
+}
 fail() { echo "FAIL: $*" >&2; [ -f "$work/logger.err" ] && cat "$work/logger.err" >&2; exit 1; }
 q() { sqlite3 "$1" "$2"; }
 # Ends the input's server (signal, pid), starts it again (a function) and stops the logger 4 s
@@ -76,6 +86,7 @@ kill-restart)
     db=$work/log.sqlite
     [ "$(q "$db" "PRAGMA integrity_check")" = ok ] || fail "integrity_check"
     contiguous "$db" || fail "a hole in the steps"
+    [ "$(rollup_differs "$db")" = 0 ] || fail "the rollup differs from the steps"
     n=$(q "$db" "SELECT COUNT(*) FROM steps")
     echo "steps after 4.5 s and kill -9: $n"
     [ "$n" -ge 30 ] || fail "only $n steps kept"
@@ -89,6 +100,7 @@ kill-restart)
         || fail "old rows changed"
     [ "$(q "$db" "SELECT COUNT(*) FROM sessions")" = 2 ] || fail "no second session"
     [ "$(q "$db" "PRAGMA integrity_check")" = ok ] || fail "integrity_check after restart"
+    [ "$(rollup_differs "$db")" = 0 ] || fail "the rollup differs from the steps after the restart"
     ;;
 disk-full)
     [ "$(id -u)" = 0 ] || { echo "needs root to mount a tmpfs"; exit 0; }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iostream>
 #include <limits>
 
 namespace
@@ -16,6 +17,96 @@ struct Statement
     ~Statement() { sqlite3_finalize (statement); }
     sqlite3_stmt* statement = nullptr;
 };
+
+// Floor and ceiling to the block grid, right for times before 1970 too.
+std::int64_t blockFloor (std::int64_t timeMs)
+{
+    const auto rest = ((timeMs % LogDatabase::blockMs) + LogDatabase::blockMs) % LogDatabase::blockMs;
+    return timeMs - rest;
+}
+
+std::int64_t blockCeil (std::int64_t timeMs)
+{
+    return -blockFloor (-timeMs);
+}
+
+// The start of the block a step ending at timeMs belongs to (start < timeMs <= start + block).
+std::int64_t blockOf (std::int64_t timeMs)
+{
+    return blockFloor (timeMs - 1);
+}
+
+// A block's sums over its steps, in the stored hundredths.
+struct BlockSum
+{
+    static constexpr int none = std::numeric_limits<int>::max();
+
+    int steps = 0;
+    int momentaryMin = none, momentaryMax = -none, shortTermMin = none, shortTermMax = -none;
+    int numPeaks = 0;
+    int peaks[StepRecord::maxChannels]{};
+
+    // Adds the step in the current row of a query whose columns from `first` on are momentary,
+    // short_term and peaks.
+    void add (sqlite3_stmt* row, int first)
+    {
+        ++steps;
+        if (sqlite3_column_type (row, first) != SQLITE_NULL)
+        {
+            const auto m = sqlite3_column_int (row, first);
+            momentaryMin = std::min (momentaryMin, m);
+            momentaryMax = std::max (momentaryMax, m);
+        }
+        if (sqlite3_column_type (row, first + 1) != SQLITE_NULL)
+        {
+            const auto s = sqlite3_column_int (row, first + 1);
+            shortTermMin = std::min (shortTermMin, s);
+            shortTermMax = std::max (shortTermMax, s);
+        }
+        const auto* bytes = static_cast<const unsigned char*> (sqlite3_column_blob (row, first + 2));
+        const auto channels = std::min (StepRecord::maxChannels, sqlite3_column_bytes (row, first + 2) / 2);
+        for (int c = numPeaks; c < channels; ++c)
+            peaks[c] = silentPeak;
+        numPeaks = std::max (numPeaks, channels);
+        for (int c = 0; c < channels; ++c)
+            peaks[c] = std::max (peaks[c], (int)(std::int16_t) (bytes[2 * c] | (bytes[2 * c + 1] << 8)));
+    }
+
+    // Binds start_ms, steps, the four loudness bounds and peaks to `insert`, and runs it.
+    bool store (sqlite3_stmt* insert, std::int64_t startMs) const
+    {
+        sqlite3_reset (insert);
+        sqlite3_bind_int64 (insert, 1, startMs);
+        sqlite3_bind_int (insert, 2, steps);
+        const auto bind = [insert] (int index, int value, bool present)
+        {
+            if (present)
+                sqlite3_bind_int (insert, index, value);
+            else
+                sqlite3_bind_null (insert, index);
+        };
+        bind (3, momentaryMin, momentaryMin != none);
+        bind (4, momentaryMax, momentaryMax != -none);
+        bind (5, shortTermMin, shortTermMin != none);
+        bind (6, shortTermMax, shortTermMax != -none);
+        unsigned char bytes[StepRecord::maxChannels * 2];
+        for (int c = 0; c < numPeaks; ++c)
+        {
+            bytes[2 * c] = (unsigned char)(peaks[c] & 0xff);
+            bytes[2 * c + 1] = (unsigned char)((peaks[c] >> 8) & 0xff);
+        }
+        sqlite3_bind_blob (insert, 7, bytes, numPeaks * 2, SQLITE_TRANSIENT);
+        return sqlite3_step (insert) == SQLITE_DONE;
+    }
+};
+
+constexpr const char* insertBlockSql = "INSERT OR REPLACE INTO step_blocks (start_ms, steps, momentary_min,"
+                                       " momentary_max, short_term_min, short_term_max, peaks)"
+                                       " VALUES (?, ?, ?, ?, ?, ?, ?)";
+constexpr const char* createRollupSql =
+    "CREATE TABLE IF NOT EXISTS step_blocks (start_ms INTEGER PRIMARY KEY, steps INTEGER NOT NULL,"
+    " momentary_min INTEGER, momentary_max INTEGER, short_term_min INTEGER, short_term_max INTEGER,"
+    " peaks BLOB);";
 } // namespace
 
 LogDatabase::~LogDatabase()
@@ -30,6 +121,7 @@ void LogDatabase::close()
     insertStep = insertEvent = nullptr;
     sqlite3_close (db);
     db = nullptr;
+    hasRollup = false;
 }
 
 juce::String LogDatabase::lastError() const
@@ -96,6 +188,9 @@ juce::Result LogDatabase::open (const juce::File& file, bool readOnly)
             close();
             return juce::Result::fail (file.getFullPathName() + " is not a logger database");
         }
+        // A database of the first version (an older logger may still be writing it) has no
+        // rollup: its columns come from the steps alone.
+        hasRollup = version >= 2;
         return juce::Result::ok();
     }
 
@@ -113,6 +208,15 @@ juce::Result LogDatabase::open (const juce::File& file, bool readOnly)
                                        created.getErrorMessage());
         }
 
+    if (version == 1)
+        if (const auto added = addRollup (true); added.failed())
+        {
+            close();
+            return juce::Result::fail ("cannot bring " + file.getFullPathName() +
+                                       " up to date: " + added.getErrorMessage());
+        }
+    hasRollup = true;
+
     sqlite3_prepare_v2 (
         db, "INSERT OR IGNORE INTO steps (time_ms, momentary, short_term, peaks) VALUES (?, ?, ?, ?)", -1,
         &insertStep, nullptr);
@@ -129,17 +233,112 @@ juce::Result LogDatabase::open (const juce::File& file, bool readOnly)
 
 juce::Result LogDatabase::createSchema()
 {
-    return execute (
-        "BEGIN;"
-        "CREATE TABLE IF NOT EXISTS sessions (id INTEGER PRIMARY KEY, started_ms INTEGER NOT NULL,"
-        " input TEXT, channels INTEGER, sample_rate REAL, program TEXT);"
-        "CREATE TABLE IF NOT EXISTS steps (time_ms INTEGER PRIMARY KEY, momentary INTEGER,"
-        " short_term INTEGER, peaks BLOB);"
-        "CREATE TABLE IF NOT EXISTS events (id INTEGER PRIMARY KEY, time_ms INTEGER NOT NULL,"
-        " kind TEXT NOT NULL, detail TEXT);"
-        "CREATE INDEX IF NOT EXISTS events_time ON events (time_ms);"
-        "PRAGMA user_version = 1;"
-        "COMMIT;");
+    const auto sql =
+        juce::String (
+            "BEGIN;"
+            "CREATE TABLE IF NOT EXISTS sessions (id INTEGER PRIMARY KEY, started_ms INTEGER NOT NULL,"
+            " input TEXT, channels INTEGER, sample_rate REAL, program TEXT);"
+            "CREATE TABLE IF NOT EXISTS steps (time_ms INTEGER PRIMARY KEY, momentary INTEGER,"
+            " short_term INTEGER, peaks BLOB);"
+            "CREATE TABLE IF NOT EXISTS events (id INTEGER PRIMARY KEY, time_ms INTEGER NOT NULL,"
+            " kind TEXT NOT NULL, detail TEXT);"
+            "CREATE INDEX IF NOT EXISTS events_time ON events (time_ms);") +
+        createRollupSql + "PRAGMA user_version = " + juce::String (schemaVersion) + "; COMMIT;";
+    return execute (sql.toRawUTF8());
+}
+
+juce::Result LogDatabase::addRollup (bool showProgress)
+{
+    // One transaction: a killed migration leaves the first version as it was, and the next
+    // open starts over.
+    if (const auto begun = execute ("BEGIN IMMEDIATE"); begun.failed())
+        return begun;
+    const auto fail = [this] (const juce::String& error)
+    {
+        execute ("ROLLBACK");
+        return juce::Result::fail (error);
+    };
+    if (const auto created = execute (createRollupSql); created.failed())
+        return fail (created.getErrorMessage());
+
+    std::int64_t total = 0;
+    {
+        Statement count (db, "SELECT COUNT(*) FROM steps");
+        if (count.statement == nullptr || sqlite3_step (count.statement) != SQLITE_ROW)
+            return fail (lastError());
+        total = sqlite3_column_int64 (count.statement, 0);
+    }
+    showProgress = showProgress && total >= 100'000;
+    if (showProgress)
+        std::cerr << "tarn51-logger: adding the history rollup for " << total << " steps" << std::flush;
+
+    Statement scan (db, "SELECT time_ms, momentary, short_term, peaks FROM steps ORDER BY time_ms");
+    Statement insert (db, insertBlockSql);
+    if (scan.statement == nullptr || insert.statement == nullptr)
+        return fail (lastError());
+
+    BlockSum sum;
+    std::int64_t block = 0, done = 0;
+    int shownTenths = 0, status;
+    while ((status = sqlite3_step (scan.statement)) == SQLITE_ROW)
+    {
+        const auto start = blockOf (sqlite3_column_int64 (scan.statement, 0));
+        if (sum.steps > 0 && start != block)
+        {
+            if (!sum.store (insert.statement, block))
+                return fail (lastError());
+            sum = {};
+        }
+        block = start;
+        sum.add (scan.statement, 1);
+        if (showProgress && ++done * 10 / total > shownTenths)
+        {
+            shownTenths = (int)(done * 10 / total);
+            std::cerr << " " << shownTenths * 10 << "%" << std::flush;
+        }
+    }
+    if (status != SQLITE_DONE || (sum.steps > 0 && !sum.store (insert.statement, block)))
+        return fail (lastError());
+    if (showProgress)
+        std::cerr << std::endl;
+
+    if (const auto versioned = execute ("PRAGMA user_version = 2"); versioned.failed())
+        return fail (versioned.getErrorMessage());
+    if (const auto committed = execute ("COMMIT"); committed.failed())
+        return fail (committed.getErrorMessage());
+    return juce::Result::ok();
+}
+
+juce::Result LogDatabase::rollUp (const std::vector<std::int64_t>& blockStarts)
+{
+    // Each block again from its steps: exact whatever came before (retried steps, pruning).
+    Statement scan (db, "SELECT momentary, short_term, peaks FROM steps WHERE time_ms > ? AND time_ms <= ?");
+    Statement insert (db, insertBlockSql);
+    Statement remove (db, "DELETE FROM step_blocks WHERE start_ms = ?");
+    if (scan.statement == nullptr || insert.statement == nullptr || remove.statement == nullptr)
+        return juce::Result::fail (lastError());
+    for (const auto start : blockStarts)
+    {
+        sqlite3_reset (scan.statement);
+        sqlite3_bind_int64 (scan.statement, 1, start);
+        sqlite3_bind_int64 (scan.statement, 2, start + blockMs);
+        BlockSum sum;
+        int status;
+        while ((status = sqlite3_step (scan.statement)) == SQLITE_ROW)
+            sum.add (scan.statement, 0);
+        if (status != SQLITE_DONE)
+            return juce::Result::fail (lastError());
+        if (sum.steps > 0 ? !sum.store (insert.statement, start) : false)
+            return juce::Result::fail (lastError());
+        if (sum.steps == 0)
+        {
+            sqlite3_reset (remove.statement);
+            sqlite3_bind_int64 (remove.statement, 1, start);
+            if (sqlite3_step (remove.statement) != SQLITE_DONE)
+                return juce::Result::fail (lastError());
+        }
+    }
+    return juce::Result::ok();
 }
 
 std::int64_t LogDatabase::beginSession (std::int64_t startedMs, const juce::String& input, int channels,
@@ -185,6 +384,7 @@ juce::Result LogDatabase::write (const std::vector<StepRecord>& steps, const std
         return juce::Result::fail (error);
     };
 
+    std::vector<std::int64_t> touched;
     for (const auto& step : steps)
     {
         sqlite3_reset (insertStep);
@@ -209,7 +409,13 @@ juce::Result LogDatabase::write (const std::vector<StepRecord>& steps, const std
 
         if (sqlite3_step (insertStep) != SQLITE_DONE)
             return fail();
+        // A step already stored was ignored and leaves its block as it is.
+        if (sqlite3_changes (db) > 0 &&
+            std::find (touched.begin(), touched.end(), blockOf (step.timeMs)) == touched.end())
+            touched.push_back (blockOf (step.timeMs));
     }
+    if (!rollUp (touched).wasOk())
+        return fail();
 
     for (const auto& event : events)
     {
@@ -231,16 +437,34 @@ juce::Result LogDatabase::write (const std::vector<StepRecord>& steps, const std
 
 int LogDatabase::deleteBefore (std::int64_t timeMs)
 {
+    // Steps, events and the rollup together: the block the cut falls in is summed again from
+    // the steps it keeps.
+    if (db == nullptr || execute ("BEGIN IMMEDIATE").failed())
+        return -1;
+    const auto cutBlock = blockOf (timeMs);
     Statement steps (db, "DELETE FROM steps WHERE time_ms < ?");
     Statement events (db, "DELETE FROM events WHERE time_ms < ?");
-    if (steps.statement == nullptr || events.statement == nullptr)
+    Statement blocks (db, "DELETE FROM step_blocks WHERE start_ms < ?");
+    if (steps.statement == nullptr || events.statement == nullptr || blocks.statement == nullptr)
+    {
+        execute ("ROLLBACK");
         return -1;
+    }
     sqlite3_bind_int64 (steps.statement, 1, timeMs);
     sqlite3_bind_int64 (events.statement, 1, timeMs);
+    sqlite3_bind_int64 (blocks.statement, 1, cutBlock);
     if (sqlite3_step (steps.statement) != SQLITE_DONE)
+    {
+        execute ("ROLLBACK");
         return -1;
+    }
     const auto deleted = sqlite3_changes (db);
-    sqlite3_step (events.statement);
+    if (sqlite3_step (events.statement) != SQLITE_DONE || sqlite3_step (blocks.statement) != SQLITE_DONE ||
+        rollUp ({cutBlock}).failed() || execute ("COMMIT").failed())
+    {
+        execute ("ROLLBACK");
+        return -1;
+    }
     return deleted;
 }
 
@@ -276,17 +500,26 @@ juce::Result LogDatabase::readSteps (std::int64_t fromMs, std::int64_t toMs,
     return status == SQLITE_DONE ? juce::Result::ok() : juce::Result::fail (lastError());
 }
 
-juce::Result LogDatabase::readColumns (std::int64_t fromMs, std::int64_t toMs, std::int64_t columnMs,
+LogDatabase::ColumnLayout LogDatabase::columnsFor (std::int64_t fromMs, std::int64_t toMs, int points)
+{
+    points = std::max (1, points);
+    ColumnLayout layout;
+    layout.originMs = fromMs;
+    layout.columnMs = std::max ((std::int64_t)100, (toMs - fromMs + points - 1) / points);
+    if (layout.columnMs < blockMs)
+        return layout;
+    // Whole blocks from the block before from: still no more than `points` columns to the end.
+    layout.originMs = blockFloor (fromMs);
+    layout.columnMs = blockCeil ((toMs - layout.originMs + points - 1) / points);
+    return layout;
+}
+
+juce::Result LogDatabase::readColumns (std::int64_t fromMs, std::int64_t toMs, std::int64_t originMs,
+                                       std::int64_t columnMs,
                                        const std::function<void (const Column&)>& visit)
 {
-    // A plain range scan of the primary key, merged here: grouping in SQL sorts every row first.
-    Statement query (db, "SELECT time_ms, momentary, short_term FROM steps WHERE time_ms > ? AND time_ms <= ?"
-                         " ORDER BY time_ms");
-    if (query.statement == nullptr)
-        return juce::Result::fail (lastError());
-    sqlite3_bind_int64 (query.statement, 1, fromMs);
-    sqlite3_bind_int64 (query.statement, 2, toMs);
-    columnMs = juce::jmax ((std::int64_t)1, columnMs);
+    columnMs = std::max ((std::int64_t)1, columnMs);
+    originMs = std::min (originMs, fromMs);
 
     // Stored hundredths; the sentinels stand for no value in the column yet.
     constexpr int none = std::numeric_limits<int>::max();
@@ -298,6 +531,7 @@ juce::Result LogDatabase::readColumns (std::int64_t fromMs, std::int64_t toMs, s
             return;
         Column c;
         c.index = current;
+        c.startMs = std::max (fromMs, originMs + current * columnMs);
         c.momentaryMin = mMin == none ? NAN : decodeLevel (mMin);
         c.momentaryMax = mMax == -none ? NAN : decodeLevel (mMax);
         c.shortTermMin = sMin == none ? NAN : decodeLevel (sMin);
@@ -306,31 +540,76 @@ juce::Result LogDatabase::readColumns (std::int64_t fromMs, std::int64_t toMs, s
         mMin = sMin = none;
         mMax = sMax = -none;
     };
-
-    int status;
-    while ((status = sqlite3_step (query.statement)) == SQLITE_ROW)
+    // Adds a row whose columns from 1 on are the least and greatest momentary and short-term
+    // values (a step gives each twice), ending at endMs, to its column.
+    const auto add = [&] (sqlite3_stmt* row, std::int64_t endMs)
     {
-        const auto column = (sqlite3_column_int64 (query.statement, 0) - fromMs - 1) / columnMs;
+        const auto column = (endMs - originMs - 1) / columnMs;
         if (column != current)
         {
             emit();
             current = column;
         }
-        if (sqlite3_column_type (query.statement, 1) != SQLITE_NULL)
+        if (sqlite3_column_type (row, 1) != SQLITE_NULL)
         {
-            const auto m = sqlite3_column_int (query.statement, 1);
-            mMin = std::min (mMin, m);
-            mMax = std::max (mMax, m);
+            mMin = std::min (mMin, sqlite3_column_int (row, 1));
+            mMax = std::max (mMax, sqlite3_column_int (row, 2));
         }
-        if (sqlite3_column_type (query.statement, 2) != SQLITE_NULL)
+        if (sqlite3_column_type (row, 3) != SQLITE_NULL)
         {
-            const auto st = sqlite3_column_int (query.statement, 2);
-            sMin = std::min (sMin, st);
-            sMax = std::max (sMax, st);
+            sMin = std::min (sMin, sqlite3_column_int (row, 3));
+            sMax = std::max (sMax, sqlite3_column_int (row, 4));
         }
+    };
+
+    // A plain range scan of the primary key, merged here: grouping in SQL sorts every row first.
+    Statement steps (db, "SELECT time_ms, momentary, momentary, short_term, short_term FROM steps"
+                         " WHERE time_ms > ? AND time_ms <= ? ORDER BY time_ms");
+    if (steps.statement == nullptr)
+        return juce::Result::fail (lastError());
+    const auto scanSteps = [&] (std::int64_t after, std::int64_t upTo)
+    {
+        sqlite3_reset (steps.statement);
+        sqlite3_bind_int64 (steps.statement, 1, after);
+        sqlite3_bind_int64 (steps.statement, 2, upTo);
+        int status;
+        while ((status = sqlite3_step (steps.statement)) == SQLITE_ROW)
+            add (steps.statement, sqlite3_column_int64 (steps.statement, 0));
+        return status == SQLITE_DONE;
+    };
+
+    const auto onGrid = originMs == blockFloor (originMs) && columnMs % blockMs == 0;
+    const auto firstWhole = blockCeil (fromMs), endOfWhole = blockFloor (toMs);
+    if (!hasRollup || !onGrid || endOfWhole - firstWhole < blockMs)
+    {
+        if (!scanSteps (fromMs, toMs))
+            return juce::Result::fail (lastError());
+        emit();
+        return juce::Result::ok();
     }
+
+    // The blocks wholly inside the range, and the steps of the ends that cut a block, in one
+    // read transaction so that a write in between cannot show up in one part only.
+    if (const auto begun = execute ("BEGIN"); begun.failed())
+        return begun;
+    Statement blocks (db, "SELECT start_ms, momentary_min, momentary_max, short_term_min, short_term_max"
+                          " FROM step_blocks WHERE start_ms >= ? AND start_ms < ? ORDER BY start_ms");
+    auto ok = blocks.statement != nullptr && scanSteps (fromMs, firstWhole);
+    if (ok)
+    {
+        sqlite3_bind_int64 (blocks.statement, 1, firstWhole);
+        sqlite3_bind_int64 (blocks.statement, 2, endOfWhole);
+        int status;
+        while ((status = sqlite3_step (blocks.statement)) == SQLITE_ROW)
+            add (blocks.statement, sqlite3_column_int64 (blocks.statement, 0) + blockMs);
+        ok = status == SQLITE_DONE && scanSteps (endOfWhole, toMs);
+    }
+    const auto error = lastError();
+    execute ("COMMIT");
+    if (!ok)
+        return juce::Result::fail (error);
     emit();
-    return status == SQLITE_DONE ? juce::Result::ok() : juce::Result::fail (lastError());
+    return juce::Result::ok();
 }
 
 std::vector<LogEvent> LogDatabase::readEvents (std::int64_t fromMs, std::int64_t toMs)

@@ -17,15 +17,24 @@ struct sqlite3_stmt;
 //            sample_rate REAL, program TEXT)
 //   steps(time_ms INTEGER PRIMARY KEY, momentary INTEGER, short_term INTEGER, peaks BLOB)
 //   events(id INTEGER PRIMARY KEY, time_ms INTEGER, kind TEXT, detail TEXT), index on time_ms
+//   step_blocks(start_ms INTEGER PRIMARY KEY, steps INTEGER, momentary_min INTEGER,
+//               momentary_max INTEGER, short_term_min INTEGER, short_term_max INTEGER, peaks BLOB)
 //
 // time_ms is the end of the step, UTC. Loudness is stored in hundredths of a LU (NULL while no
 // full window lies behind the step); peaks holds one little-endian int16 per meter channel
 // (L R C LFE Ls Rs, up to the last one the input feeds), the step's true peak in hundredths of
 // a dB (-32768 for silence and unfed channels). That keeps a step near 30 bytes.
+//
+// step_blocks rolls the steps up in blocks of blockMs on the clock: the block starting at
+// start_ms holds the steps with start_ms < time_ms <= start_ms + blockMs, their count, the
+// least and greatest loudness (NULL when none) and each channel's greatest peak. It is written
+// in the same transaction as its steps, so long histories read a block instead of 100 rows.
+// Version 1 databases (no rollup) are brought up to date when opened for writing.
 class LogDatabase
 {
 public:
-    static constexpr int schemaVersion = 1;
+    static constexpr int schemaVersion = 2;
+    static constexpr std::int64_t blockMs = 10'000;
 
     LogDatabase() = default;
     ~LogDatabase();
@@ -52,16 +61,28 @@ public:
     // Steps with from < time_ms <= to, in time order.
     juce::Result readSteps (std::int64_t fromMs, std::int64_t toMs,
                             const std::function<void (const StepRecord&)>& visit);
-    // The steps with from < time_ms <= to, in columns of columnMs each (the first starts at
-    // from): per column its index and the least and greatest momentary and short-term loudness
-    // (LUFS; NaN when none). Columns without steps are not visited.
+    // How a range is cut into at most `points` columns: columns of at least 100 ms and
+    // range / points, starting at from; or, once a column spans a block or more, columns of
+    // whole blocks on the block grid (the first starting at or before from), so that they are
+    // read from the rollup and still hold exactly their steps.
+    struct ColumnLayout
+    {
+        std::int64_t originMs = 0, columnMs = 100;
+    };
+    static ColumnLayout columnsFor (std::int64_t fromMs, std::int64_t toMs, int points);
+
+    // The steps with from < time_ms <= to, in columns of columnMs each: column i holds the steps
+    // with origin + i columnMs < time_ms <= origin + (i + 1) columnMs (origin <= from). Per column
+    // its index, its start (origin + i columnMs, or from for the first) and the least and
+    // greatest momentary and short-term loudness (LUFS; NaN when none). Columns without steps are
+    // not visited. Whole blocks come from the rollup when the columns lie on the block grid.
     struct Column
     {
-        std::int64_t index = 0;
+        std::int64_t index = 0, startMs = 0;
         float momentaryMin = NAN, momentaryMax = NAN, shortTermMin = NAN, shortTermMax = NAN;
     };
-    juce::Result readColumns (std::int64_t fromMs, std::int64_t toMs, std::int64_t columnMs,
-                              const std::function<void (const Column&)>& visit);
+    juce::Result readColumns (std::int64_t fromMs, std::int64_t toMs, std::int64_t originMs,
+                              std::int64_t columnMs, const std::function<void (const Column&)>& visit);
     std::vector<LogEvent> readEvents (std::int64_t fromMs, std::int64_t toMs);
     // The input of the sessions that logged into the range: the session running at its start
     // and those begun within it. The most channels and the highest rate; zero when none.
@@ -78,8 +99,11 @@ public:
 private:
     juce::Result execute (const char* sql);
     juce::Result createSchema();
+    juce::Result addRollup (bool showProgress);
+    juce::Result rollUp (const std::vector<std::int64_t>& blockStarts);
 
     sqlite3* db = nullptr;
     sqlite3_stmt* insertStep = nullptr;
     sqlite3_stmt* insertEvent = nullptr;
+    bool hasRollup = false;
 };

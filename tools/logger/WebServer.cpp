@@ -434,8 +434,8 @@ struct WebServer::Impl
         if (!openDatabase (*channel, db, res))
             return;
 
-        const auto span = q.toMs - q.fromMs;
-        const auto columnMs = juce::jmax ((std::int64_t)100, (span + q.points - 1) / q.points);
+        const auto layout = LogDatabase::columnsFor (q.fromMs, q.toMs, q.points);
+        const auto columnMs = layout.columnMs;
         std::string times, stMin, stMax, mMin, mMax;
         const auto join = [] (std::string& column, double value)
         {
@@ -443,19 +443,17 @@ struct WebServer::Impl
                 column += ",";
             appendLevel (column, value);
         };
-        const auto read =
-            db.readColumns (q.fromMs, q.toMs, columnMs,
-                            [&] (const LogDatabase::Column& c)
-                            {
-                                if (!times.empty())
-                                    times += ",";
-                                times +=
-                                    "\"" + LogTime::iso (q.fromMs + c.index * columnMs).toStdString() + "\"";
-                                join (stMin, c.shortTermMin);
-                                join (stMax, c.shortTermMax);
-                                join (mMin, c.momentaryMin);
-                                join (mMax, c.momentaryMax);
-                            });
+        const auto read = db.readColumns (q.fromMs, q.toMs, layout.originMs, columnMs,
+                                          [&] (const LogDatabase::Column& c)
+                                          {
+                                              if (!times.empty())
+                                                  times += ",";
+                                              times += "\"" + LogTime::iso (c.startMs).toStdString() + "\"";
+                                              join (stMin, c.shortTermMin);
+                                              join (stMax, c.shortTermMax);
+                                              join (mMin, c.momentaryMin);
+                                              join (mMax, c.momentaryMax);
+                                          });
         if (read.failed())
         {
             fail (res, 503, "the database cannot be read now");
