@@ -23,7 +23,7 @@ packages=(
     # the browser its test drives headless.
     libcpp-httplib-dev libjs-chart.js chromium
     xvfb xauth x11-apps xdotool imagemagick jackd2 openbox fluxbox x11-utils
-    jalv binutils ardour python3
+    jalv binutils ardour python3 gdb
     help2man lintian desktop-file-utils dpkg-dev
     clang libclang-rt-14-dev
     # The Windows build (scripts/build-windows.sh): MinGW-w64, the zlib it links, the tools that

@@ -59,16 +59,31 @@ read -r _ _ saved _ expected < <(grep '^saved stereo' "$log")
     awk -v a="$saved" -v b="$expected" 'BEGIN { d = a - b; exit !(d < 1e-6 && d > -1e-6) }' ||
     fail "TruePeak Max Level came back as $saved, saved as $expected"
 
-# ardour7-export 7.3 crashes now and then by itself: a few attempts.
+# One export. ardour7-export 7.3 corrupts its own heap now and then, with or without a plug-in
+# in the session (1 export in 20 of a session without one, under load): it then dies inside
+# glibc's allocator, mostly while it frees its export channels, and the file may hold garbage.
+# So it runs under gdb (with the environment its wrapper script sets): a death in the
+# allocator with none of the plug-in's code on that thread's stack is that fault of the host,
+# reported with the stack as a skip; any other failure of the export fails.
 export_file=$work/export.wav
-for attempt in 1 2 3 4 5; do
-    rm -f "$export_file"
-    if timeout 300 ardour7-export -b float -o "$export_file" "$session" tarn > "$log" 2>&1 && [ -s "$export_file" ]; then
-        break
+utils=/usr/lib/ardour7
+env GTK_PATH=/etc/ardour7:$utils LD_LIBRARY_PATH=$utils ARDOUR_DATA_PATH=/usr/share/ardour7 \
+    ARDOUR_CONFIG_PATH=/etc/ardour7 ARDOUR_DLL_PATH=$utils VAMP_PATH=$utils/vamp \
+    timeout 300 gdb -q -batch -ex 'set pagination off' -ex 'handle SIGPIPE SIG32 SIG33 nostop noprint' \
+    -ex run -ex 'bt 30' --args "$utils/utils/ardour7-export" -b float -o "$export_file" "$session" tarn \
+    > "$log" 2>&1 || true
+if grep -q '^Program received signal\|received signal SIG' "$log"; then
+    stack=$(sed -n '/received signal SIG/,$p' "$log" | grep -v '^\[')
+    echo "$stack"
+    if grep -q 'malloc_printerr\|_int_free\|_int_malloc\|arena_for_chunk\|unlink_chunk\|malloc_consolidate' <<< "$stack" &&
+        ! grep -q 'Tarn5\.1\|Tarn51\|juce::' <<< "$stack"; then
+        echo "SKIPPED: ardour7-export 7.3 died of its own heap corruption, outside the plug-in; the export was not compared"
+        exit 77
     fi
-    echo "ardour7-export attempt $attempt failed" >&2
-done
-[ -s "$export_file" ] || { tail -20 "$log"; fail "ardour7-export wrote nothing"; }
+    fail "ardour7-export died"
+fi
+grep -q '^\[Inferior 1 (process [0-9]*) exited normally\]' "$log" || { tail -20 "$log"; fail "ardour7-export failed"; }
+[ -s "$export_file" ] || fail "ardour7-export wrote nothing"
 if grep -q 'JUCE Assertion\|Leaked objects' "$log"; then fail "JUCE assertions or leaks in the export"; fi
 
 sources=$(echo "$session"/interchange/*/audiofiles)

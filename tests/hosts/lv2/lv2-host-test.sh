@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The LV2 bundle in Debian's LV2 tools and hosts.
 #
-#   lv2-host-test.sh info|validate|jack BUNDLE [PASS_THROUGH_CHECK]
+#   lv2-host-test.sh info|validate|jack|late BUNDLE [PASS_THROUGH_CHECK [LATE_CLIENT]]
 #
 # info      lv2info lists the plug-in with its URI, name, maker and ports.
 # validate  sord_validate over the bundle's Turtle files with the LV2 schemas of lv2-dev:
@@ -9,6 +9,8 @@
 # jack      jalv hosts the plug-in in a JACK server of its own on the dummy backend; the
 #           pass-through check plays six channels into it and records them and its outputs in
 #           the same cycles: the outputs must equal the inputs bit for bit.
+# late      the pass-through check against a client that activates 3 s after it registered
+#           its ports, as jalv on a loaded machine: the check must wait for it.
 set -euo pipefail
 
 mode=$1
@@ -19,9 +21,16 @@ work=$(mktemp -d)
 pids=()
 # Stops what the test started, the last started first (jalv before its JACK server, so that
 # the server need not wait for a client that vanished).
+# One that does not end within 10 s of the request (jalv stuck in leaving a server that went
+# wrong) is killed, so that the test reports instead of running into its time-out.
 cleanup() {
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
         kill "${pids[i]}" 2>/dev/null || true
+        for _ in $(seq 100); do
+            kill -0 "${pids[i]}" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -KILL "${pids[i]}" 2>/dev/null || true
         wait "${pids[i]}" 2>/dev/null || true
     done
     rm -rf "$work"
@@ -37,6 +46,42 @@ fail() {
 mkdir "$work/lv2"
 ln -s "$bundle" "$work/lv2/$(basename "$bundle")"
 export LV2_PATH="$work/lv2:/usr/lib/lv2"
+
+# Starts a JACK server of this run's own on the dummy backend and names it in
+# JACK_DEFAULT_SERVER.
+start_jack_server() {
+    export JACK_NO_START_SERVER=1
+    export JACK_NO_AUDIO_RESERVATION=1
+    # A few fixed server names rather than a new one per run: JACK has room for eight servers on
+    # a machine and takes a name's slot back only when that name is used again, so servers that
+    # died without unregistering would otherwise fill the machine's slots for good.
+    # A name is this run's while it holds the name's lock (in this tree or another one); the
+    # server and jalv inherit the lock and hold it for as long as they live.
+    jackd_pid=
+    for slot in 1 2 3 4; do
+        exec {slot_lock}> "${TMPDIR:-/tmp}/tarn51-jack-lv2-$slot.lock"
+        flock -n "$slot_lock" || { exec {slot_lock}>&-; continue; }
+        export JACK_DEFAULT_SERVER="tarn51-lv2-$slot"
+        # A long client time-out: on a loaded machine a slow cycle must not throw jalv out of the graph.
+        jackd --no-realtime --sync --timeout 5000 --name "$JACK_DEFAULT_SERVER" -d dummy --rate 48000 \
+            --period 256 --capture 0 --playback 0 > "$work/jackd.log" 2>&1 &
+        jackd_pid=$!
+        # Our own server, not another run's of the same name.
+        if jack_wait --server "$JACK_DEFAULT_SERVER" --wait --timeout 20 > /dev/null 2>&1 &&
+            kill -0 "$jackd_pid" 2> /dev/null; then
+            pids+=("$jackd_pid")
+            break
+        fi
+        kill "$jackd_pid" 2> /dev/null || true
+        wait "$jackd_pid" 2> /dev/null || true
+        jackd_pid=
+        exec {slot_lock}>&-
+    done
+    if [ -z "$jackd_pid" ]; then
+        cat "$work/jackd.log"
+        fail "the JACK server did not start"
+    fi
+}
 
 case "$mode" in
 info)
@@ -105,38 +150,7 @@ validate)
 
 jack)
     check=$3
-    export JACK_NO_START_SERVER=1
-    export JACK_NO_AUDIO_RESERVATION=1
-
-    # A few fixed server names rather than a new one per run: JACK has room for eight servers on
-    # a machine and takes a name's slot back only when that name is used again, so servers that
-    # died without unregistering would otherwise fill the machine's slots for good.
-    # A name is this run's while it holds the name's lock (in this tree or another one); the
-    # server and jalv inherit the lock and hold it for as long as they live.
-    jackd_pid=
-    for slot in 1 2 3 4; do
-        exec {slot_lock}> "${TMPDIR:-/tmp}/tarn51-jack-lv2-$slot.lock"
-        flock -n "$slot_lock" || { exec {slot_lock}>&-; continue; }
-        export JACK_DEFAULT_SERVER="tarn51-lv2-$slot"
-        # A long client time-out: on a loaded machine a slow cycle must not throw jalv out of the graph.
-        jackd --no-realtime --sync --timeout 5000 --name "$JACK_DEFAULT_SERVER" -d dummy --rate 48000 \
-            --period 256 --capture 0 --playback 0 > "$work/jackd.log" 2>&1 &
-        jackd_pid=$!
-        # Our own server, not another run's of the same name.
-        if jack_wait --server "$JACK_DEFAULT_SERVER" --wait --timeout 20 > /dev/null 2>&1 &&
-            kill -0 "$jackd_pid" 2> /dev/null; then
-            pids+=("$jackd_pid")
-            break
-        fi
-        kill "$jackd_pid" 2> /dev/null || true
-        wait "$jackd_pid" 2> /dev/null || true
-        jackd_pid=
-        exec {slot_lock}>&-
-    done
-    if [ -z "$jackd_pid" ]; then
-        cat "$work/jackd.log"
-        fail "the JACK server did not start"
-    fi
+    start_jack_server
 
     # jalv leaves when its standard input ends, so it gets one that stays open.
     mkfifo "$work/jalv-input"
@@ -154,8 +168,22 @@ jack)
     done
     echo "--- jalv"
     cat "$work/jalv.log"
-    [ $status -eq 0 ] || fail "the plug-in's outputs differ from its inputs"
+    if [ $status -ne 0 ]; then
+        echo "--- jackd"
+        cat "$work/jackd.log"
+        fail "the pass-through check failed"
+    fi
     echo "jalv in JACK: outputs equal inputs"
+    ;;
+
+late)
+    # The check against a client that activates 3 s after it registered its ports.
+    check=$3
+    start_jack_server
+    "$4" tarn51-late 3 &
+    pids+=($!)
+    "$check" tarn51-late 1 || { cat "$work/jackd.log"; fail "the check did not wait for the late client"; }
+    echo "the check waited for the late client"
     ;;
 
 *)
