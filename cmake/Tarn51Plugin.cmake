@@ -117,8 +117,23 @@ target_compile_definitions(Tarn51 PUBLIC
     JUCE_MODAL_LOOPS_PERMITTED=1
     JUCE_STRICT_REFCOUNTEDPOINTER=1
     $<$<BOOL:${TARN_LEAK_CHECKS}>:JUCE_CHECK_MEMORY_LEAKS=1>
-    $<$<BOOL:${TARN_LEAK_CHECKS}>:JUCE_LOG_ASSERTIONS=1>
-    "JucePlugin_PreferredChannelConfigurations={6,6},{5,5},{2,2},{1,1},{7,7},{8,8},{9,9},{10,10},{11,11},{12,12}")
+    $<$<BOOL:${TARN_LEAK_CHECKS}>:JUCE_LOG_ASSERTIONS=1>)
+
+# Channel configurations. VST 2.4 fixes its pin count in the effect record when the plug-in
+# opens, and JUCE's wrapper starts the processor at the largest configuration: the twelve-channel
+# arrangements there would open every VST 2.4 session with twelve pins and measure a 5.1 feed
+# as part of 7.1.4, past the "Surround layout" order. VST 2.4 (and AAX, whose stems are chosen
+# by count) keep six pins and the four configurations; the other formats take up to twelve.
+set(TARN_SIX_CHANNEL_CONFIGURATIONS "{6,6},{5,5},{2,2},{1,1}")
+set(TARN_CHANNEL_CONFIGURATIONS "${TARN_SIX_CHANNEL_CONFIGURATIONS},{7,7},{8,8},{9,9},{10,10},{11,11},{12,12}")
+string(REPLACE "," "$<COMMA>" TARN_SIX_CHANNEL_CONFIGURATIONS "${TARN_SIX_CHANNEL_CONFIGURATIONS}")
+string(REPLACE "," "$<COMMA>" TARN_CHANNEL_CONFIGURATIONS "${TARN_CHANNEL_CONFIGURATIONS}")
+set(TARN_IS_SIX_PIN_FORMAT
+    "$<OR:$<STREQUAL:$<TARGET_PROPERTY:NAME>,Tarn51_VST>,$<STREQUAL:$<TARGET_PROPERTY:NAME>,Tarn51_AAX>>")
+# Only the users of the shared code see it (none of its own sources reads it): JUCE hands the
+# shared code's own definitions on to every format's wrapper as they are.
+target_compile_definitions(Tarn51 INTERFACE
+    "JucePlugin_PreferredChannelConfigurations=$<IF:${TARN_IS_SIX_PIN_FORMAT},${TARN_SIX_CHANNEL_CONFIGURATIONS},${TARN_CHANNEL_CONFIGURATIONS}>")
 
 # The standalone program: JUCE's Standalone format of this target, with the program's own
 # application class. Its window, dialog and settings file live in standalone/ and belong to
