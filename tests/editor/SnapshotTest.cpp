@@ -221,10 +221,10 @@ TEST_P (TruePeakLayouts, OneLegibleLabelledBarPerChannel)
     const auto n = layout.numChannels;
     Fixture f;
     auto& p = *f.probe;
-    f.processor->setMeterLayout (layout.id);
-    f.tick();
-
+    // The pages follow the arrangement the readings carry (set by the audio thread).
     auto& r = f.processor->readings;
+    r.layout = layout.id;
+    f.tick();
     float levels[SpeakerLayout::maxChannels] = {};
 
     for (int c = 0; c < n; ++c)

@@ -95,7 +95,8 @@ TEST (PluginIdentity, LayoutsFollowTheChannelConfigurations)
     EXPECT_EQ (processor->getTotalNumOutputChannels(), 6);
 
     for (const auto& set : {Set::create5point1(), Set::create6point0(), Set::discreteChannels (6),
-                            Set::create5point0(), Set::stereo(), Set::mono()})
+                            Set::create5point0(), Set::stereo(), Set::mono(), Set::create7point1(),
+                            Set::create7point1point4(), Set::discreteChannels (12)})
     {
         juce::AudioProcessor::BusesLayout layout;
         layout.inputBuses.add (set);
@@ -107,7 +108,9 @@ TEST (PluginIdentity, LayoutsFollowTheChannelConfigurations)
                                            {Set::stereo(), Set::create5point1()},
                                            {Set::quadraphonic(), Set::quadraphonic()},
                                            {Set::createLCR(), Set::createLCR()},
-                                           {Set::create7point1(), Set::create7point1()}};
+                                           {Set::create7point1SDDS(), Set::create7point1SDDS()},
+                                           {Set::create7point1point6(), Set::create7point1point6()},
+                                           {Set::discreteChannels (13), Set::discreteChannels (13)}};
     for (const auto& [in, out] : refused)
     {
         juce::AudioProcessor::BusesLayout layout;

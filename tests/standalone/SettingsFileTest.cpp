@@ -1,4 +1,5 @@
 #include "engine/SpeakerLayout.h"
+#include "processor/StateBlock.h"
 #include "processor/Tarn51AudioProcessor.h"
 #include "standalone/OSKAStandaloneFilterWindow.h"
 #include "standalone/Tarn51StandaloneApplication.h"
@@ -144,11 +145,18 @@ TEST_P (SettingsLayouts, TheLayoutAndItsAssignmentComeBackFromTheFile)
     auto restored = standaloneProcessor();
     OSKAStandaloneFilterWindow::restoreProcessor (*restored, *settings);
     EXPECT_EQ (restored->getMeterLayout(), layout.id);
-    EXPECT_EQ (restored->readings.layout, layout.id);
     EXPECT_EQ (settingOf (restored->inputLayoutSetting), expected);
     EXPECT_EQ (settingOf (restored->outputLayoutSetting), expected);
 
+    // As written before: neither the file's key nor the state's attribute.
     settings->removeValue ("speakerLayout");
+    juce::MemoryBlock state;
+    ASSERT_TRUE (state.fromBase64Encoding (settings->getValue ("filterState")));
+    auto xml = StateBlock::read (state.getData(), (int)state.getSize());
+    ASSERT_NE (xml, nullptr);
+    xml->removeAttribute ("meterLayout");
+    StateBlock::write (*xml, state);
+    settings->setValue ("filterState", state.toBase64Encoding());
     auto old = standaloneProcessor();
     OSKAStandaloneFilterWindow::restoreProcessor (*old, *settings);
     EXPECT_EQ (old->getMeterLayout(), SpeakerLayout::surround51);
