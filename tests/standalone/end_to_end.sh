@@ -50,31 +50,9 @@ export DISPLAY=":$(cat "$work/display")"
 "$closer" --intern || fail "cannot reach the display"
 
 step "JACK server on the dummy back end"
-export JACK_NO_AUDIO_RESERVATION=1
-export JACK_NO_START_SERVER=1
-# A few fixed server names rather than a new one per run: JACK has room for eight servers
-# on a machine and takes a name's slot back only when that name is used again, so a server
-# that died without unregistering does not keep a slot for good.
-# A name is this run's while it holds the name's lock (in this tree or another one); the
-# server inherits the lock and holds it for as long as it lives.
-jackd_pid=
-for slot in 1 2 3 4; do
-    exec {slot_lock}> "${TMPDIR:-/tmp}/tarn51-jack-end-to-end-$slot.lock"
-    flock -n "$slot_lock" || { exec {slot_lock}>&-; continue; }
-    export JACK_DEFAULT_SERVER="tarn51-end-to-end-$slot"
-    jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 -C 6 -P 6 > "$work/jackd.log" 2>&1 &
-    jackd_pid=$!
-    # Our own server, not another run's of the same name.
-    if wait_for 15 bash -c "jack_lsp 2> /dev/null | grep -qx system:capture_1" && kill -0 "$jackd_pid" 2> /dev/null; then
-        background+=("$jackd_pid")
-        break
-    fi
-    kill "$jackd_pid" 2> /dev/null || true
-    wait "$jackd_pid" 2> /dev/null || true
-    jackd_pid=
-    exec {slot_lock}>&-
-done
-[ -n "$jackd_pid" ] || fail "jackd did not start"
+source "$(dirname "$0")/../hosts/jack-server.sh"
+start_jack_server end-to-end "$work/jackd.log" -d dummy -r 48000 -p 256 -C 6 -P 6 || fail "jackd did not start"
+background+=("$jackd_pid")
 
 #-------------------------------------------------------------------------------------------
 program_pid=

@@ -47,40 +47,17 @@ mkdir "$work/lv2"
 ln -s "$bundle" "$work/lv2/$(basename "$bundle")"
 export LV2_PATH="$work/lv2:/usr/lib/lv2"
 
-# Starts a JACK server of this run's own on the dummy backend and names it in
-# JACK_DEFAULT_SERVER.
-start_jack_server() {
-    export JACK_NO_START_SERVER=1
-    export JACK_NO_AUDIO_RESERVATION=1
-    # A few fixed server names rather than a new one per run: JACK has room for eight servers on
-    # a machine and takes a name's slot back only when that name is used again, so servers that
-    # died without unregistering would otherwise fill the machine's slots for good.
-    # A name is this run's while it holds the name's lock (in this tree or another one); the
-    # server and jalv inherit the lock and hold it for as long as they live.
-    jackd_pid=
-    for slot in 1 2 3 4; do
-        exec {slot_lock}> "${TMPDIR:-/tmp}/tarn51-jack-lv2-$slot.lock"
-        flock -n "$slot_lock" || { exec {slot_lock}>&-; continue; }
-        export JACK_DEFAULT_SERVER="tarn51-lv2-$slot"
-        # A long client time-out: on a loaded machine a slow cycle must not throw jalv out of the graph.
-        jackd --no-realtime --sync --timeout 5000 --name "$JACK_DEFAULT_SERVER" -d dummy --rate 48000 \
-            --period 256 --capture 0 --playback 0 > "$work/jackd.log" 2>&1 &
-        jackd_pid=$!
-        # Our own server, not another run's of the same name.
-        if jack_wait --server "$JACK_DEFAULT_SERVER" --wait --timeout 20 > /dev/null 2>&1 &&
-            kill -0 "$jackd_pid" 2> /dev/null; then
-            pids+=("$jackd_pid")
-            break
-        fi
-        kill "$jackd_pid" 2> /dev/null || true
-        wait "$jackd_pid" 2> /dev/null || true
-        jackd_pid=
-        exec {slot_lock}>&-
-    done
-    if [ -z "$jackd_pid" ]; then
+source "$(dirname "$0")/../jack-server.sh"
+
+# A JACK server of this run's own, with a long client time-out: on a loaded machine a slow
+# cycle must not throw jalv out of the graph.
+start_lv2_jack_server() {
+    if ! start_jack_server lv2 "$work/jackd.log" --sync --timeout 5000 -d dummy --rate 48000 \
+        --period 256 --capture 0 --playback 0; then
         cat "$work/jackd.log"
         fail "the JACK server did not start"
     fi
+    pids+=("$jackd_pid")
 }
 
 case "$mode" in
@@ -150,7 +127,7 @@ validate)
 
 jack)
     check=$3
-    start_jack_server
+    start_lv2_jack_server
 
     # jalv leaves when its standard input ends, so it gets one that stays open.
     mkfifo "$work/jalv-input"
@@ -179,7 +156,7 @@ jack)
 late)
     # The check against a client that activates 3 s after it registered its ports.
     check=$3
-    start_jack_server
+    start_lv2_jack_server
     "$4" tarn51-late 3 &
     pids+=($!)
     "$check" tarn51-late 1 || { cat "$work/jackd.log"; fail "the check did not wait for the late client"; }
