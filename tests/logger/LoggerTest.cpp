@@ -101,6 +101,109 @@ INSTANTIATE_TEST_SUITE_P (
         Programme{"surround", 6, 48000.0, {{-30.0f, 6.0}, {-12.0f, 6.0}, {-3.0f, 1.0}}, "ebu"}),
     [] (const auto& p) { return std::string (p.param.name); });
 
+// Immersive inputs: a tone in one channel of a 7 to 12 channel file shows in that channel's
+// stored peaks only, the session records the arrangement, and the report names the channels
+// and gives tarn51-measure's loudness and peaks.
+struct ImmersiveCase
+{
+    const char* name;
+    int channels;
+    const char* layoutOption; // "" for none: the count decides
+    int toneChannel;          // in the arrangement's order
+    const char* arrangement;
+};
+
+class ImmersiveLog : public testing::TestWithParam<ImmersiveCase>
+{
+};
+
+TEST_P (ImmersiveLog, PeaksInTheirChannel)
+{
+    const auto& c = GetParam();
+    TemporaryFolder folder;
+    const auto audio = folder["in.wav"];
+    TestAudioFiles::Spec spec;
+    spec.numChannels = c.channels;
+    spec.segments = {{-20.0f, 4.0}, {-8.0f, 2.0}};
+    spec.channelGainsDb.assign ((size_t)c.channels, TestAudioFiles::silent);
+    spec.channelGainsDb[(size_t)c.toneChannel] = 0.0f;
+    ASSERT_TRUE (TestAudioFiles::write (audio, spec));
+    const auto db = folder["log.sqlite"].getFullPathName();
+
+    juce::StringArray layout;
+    if (*c.layoutOption != 0)
+        layout = {"--layout", c.layoutOption};
+    auto arguments =
+        juce::StringArray{"--file", audio.getFullPathName(), "--db", db, "--start", "2026-03-10T20:00:00Z"};
+    arguments.addArray (layout);
+    ASSERT_EQ (logger (arguments).status, 0);
+
+    EXPECT_EQ (run ("sqlite3", {db, "SELECT layout FROM sessions"}).out.trim(), c.arrangement);
+    {
+        LogDatabase database;
+        ASSERT_TRUE (database.open (db, true).wasOk());
+        const auto width = SpeakerLayout::get (database.inputOf (0, 1'800'000'000'000).layout).numChannels;
+        int loud = 0;
+        ASSERT_TRUE (database
+                         .readSteps (0, 1'800'000'000'000,
+                                     [&] (const StepRecord& s)
+                                     {
+                                         ASSERT_EQ (s.numChannels, width);
+                                         for (int ch = 0; ch < s.numChannels; ++ch)
+                                         {
+                                             if (ch != c.toneChannel)
+                                             {
+                                                 EXPECT_EQ (s.truePeak[ch], -INFINITY) << ch;
+                                             }
+                                         }
+                                         loud += s.truePeak[c.toneChannel] > -9.0f ? 1 : 0;
+                                     })
+                         .wasOk());
+        EXPECT_GE (loud, 19);
+    }
+
+    auto reportArguments = juce::StringArray{
+        "report", "--db", db, "--from", "2026-03-10T20:00:00Z", "--to", "2026-03-10T21:00:00Z", "--json"};
+    const auto report = logger (reportArguments);
+    ASSERT_EQ (report.status, 0) << report.out;
+    auto measureArguments = juce::StringArray{"--json", "-q"};
+    measureArguments.addArray (layout);
+    measureArguments.add (audio.getFullPathName());
+    const auto measured = run (TARN_MEASURE_PATH, measureArguments);
+    ASSERT_EQ (measured.status, 0);
+
+    const auto r = juce::JSON::parse (report.out);
+    const auto m = juce::JSON::parse (measured.out);
+    EXPECT_NEAR ((double)r["integrated"], (double)m["integrated"], 0.1001);
+    ASSERT_TRUE (r["channels"].isArray());
+    EXPECT_EQ (juce::JSON::toString (r["channels"], true), juce::JSON::toString (m["channels"], true));
+    ASSERT_EQ (r["truePeak"].size(), m["truePeak"].size());
+    for (int ch = 0; ch < m["truePeak"].size(); ++ch)
+        EXPECT_NEAR ((double)r["truePeak"][ch], (double)m["truePeak"][ch], 0.1001) << "channel " << ch;
+
+    // The text report and the CSV table name the channels too.
+    reportArguments.removeString ("--json");
+    SpeakerLayout::Named arrangement{};
+    ASSERT_TRUE (SpeakerLayout::fromName (c.arrangement, arrangement));
+    const auto named = juce::String (SpeakerLayout::get (arrangement.id).speakers[c.toneChannel].label);
+    const auto text = logger (reportArguments).out;
+    const auto peaks = juce::StringArray::fromTokens (text.fromFirstOccurrenceOf ("True peak:", false, false)
+                                                          .upToFirstOccurrenceOf ("\n", false, false)
+                                                          .trim(),
+                                                      " ", "");
+    ASSERT_EQ (peaks.size(), 2 * m["truePeak"].size() + 1) << text;
+    EXPECT_NEAR (peaks[peaks.indexOf (named) + 1].getDoubleValue(), (double)m["truePeak"][c.toneChannel],
+                 0.1001);
+    reportArguments.add ("--csv");
+    EXPECT_TRUE (logger (reportArguments).out.contains ("truePeak " + named)) << named;
+}
+
+INSTANTIATE_TEST_SUITE_P (Logger, ImmersiveLog,
+                          testing::Values (ImmersiveCase{"count12", 12, "", 10, "7.1.4"},
+                                           ImmersiveCase{"count8", 8, "", 5, "7.1"},
+                                           ImmersiveCase{"named514", 10, "4+5+0", 7, "5.1.4"}),
+                          [] (const auto& p) { return std::string (p.param.name); });
+
 // Bad command lines and bad report ranges are usage errors (2), never a run or a report.
 class UsageErrors : public testing::TestWithParam<std::vector<const char*>>
 {
@@ -126,7 +229,8 @@ INSTANTIATE_TEST_SUITE_P (
         std::vector<const char*>{"--file", "a.wav", "--db", "x", "--channels", "2"},
         std::vector<const char*>{"--jack", "--rate", "44100", "--db", "x"},
         std::vector<const char*>{"--jack", "--connect", "a:1", "a:2", "a:3", "--channels", "2", "--db", "x"},
-        std::vector<const char*>{"--alsa", "hw:0", "--channels", "7", "--db", "x"},
+        std::vector<const char*>{"--alsa", "hw:0", "--channels", "13", "--db", "x"},
+        std::vector<const char*>{"--file", "a.wav", "--db", "x", "--layout", "9.1.6"},
         std::vector<const char*>{"--file", "a.wav", "--db", "x", "--http", "0.0.0.0:8080"},
         std::vector<const char*>{"--file", "a.wav", "--db", "x", "--http", "127.0.0.1"},
         std::vector<const char*>{"--file", "a.wav", "--db", "x", "--http", "127.0.0.1:70000"},

@@ -76,7 +76,7 @@ TEST_P (WebRequests, AnswerAsDocumented)
     {
         LogDatabase db;
         ASSERT_TRUE (db.open (folder["a.sqlite"], false).wasOk());
-        db.beginSession (1'773'000'000'000, "test", 2, 48000.0);
+        db.beginSession (1'773'000'000'000, "test", 2, 48000.0, SpeakerLayout::surround51);
         std::vector<StepRecord> steps (600);
         for (size_t i = 0; i < steps.size(); ++i)
         {
@@ -230,12 +230,14 @@ INSTANTIATE_TEST_SUITE_P (Web, LiveFeedReads,
 
 // How the steps got into the database: written in batches as the logger does; written, then
 // retried with other values (ignored) and pruned inside a block; or written by the first schema
-// version (no rollup) and brought up to date on opening.
+// version (no rollup) or the second (sessions without their arrangement) and brought up to date
+// on opening.
 enum class Stored
 {
     written,
     retriedAndPruned,
-    migrated
+    migrated,
+    migratedFromVersion2
 };
 
 struct ColumnCase
@@ -269,6 +271,7 @@ TEST_P (HistoryColumns, MinAndMaxOfTheirSteps)
     {
         LogDatabase db;
         ASSERT_TRUE (db.open (file, false).wasOk());
+        ASSERT_GT (db.beginSession (start, "test", 12, 48000.0, SpeakerLayout::surround714), 0);
         std::vector<StepRecord> steps (2997);
         for (size_t i = 0; i < steps.size(); ++i)
         {
@@ -289,17 +292,40 @@ TEST_P (HistoryColumns, MinAndMaxOfTheirSteps)
             ASSERT_EQ (db.deleteBefore (start + 15'050), 150);
         }
     }
-    if (c.stored == Stored::migrated)
+    const auto migrated = c.stored == Stored::migrated || c.stored == Stored::migratedFromVersion2;
+    const auto sql = [&file] (const char* statements, int* value)
     {
         sqlite3* raw = nullptr;
         ASSERT_EQ (sqlite3_open (file.getFullPathName().toRawUTF8(), &raw), SQLITE_OK);
-        EXPECT_EQ (
-            sqlite3_exec (raw, "DROP TABLE step_blocks; PRAGMA user_version = 1;", nullptr, nullptr, nullptr),
-            SQLITE_OK);
+        const auto take = [] (void* into, int, char** values, char**)
+        {
+            *(int*)into = values[0] != nullptr ? std::atoi (values[0]) : -1;
+            return 0;
+        };
+        EXPECT_EQ (sqlite3_exec (raw, statements, take, value, nullptr), SQLITE_OK) << statements;
         sqlite3_close (raw);
-    }
+    };
+    // The older versions' sessions had no layout column.
+    if (migrated)
+        sql (c.stored == Stored::migrated
+                 ? "ALTER TABLE sessions DROP COLUMN layout; DROP TABLE step_blocks; PRAGMA user_version = 1;"
+                 : "ALTER TABLE sessions DROP COLUMN layout; PRAGMA user_version = 2;",
+             nullptr);
     LogDatabase db;
     ASSERT_TRUE (db.open (file, false).wasOk());
+    if (migrated)
+    {
+        // Brought up to the current version, its session read as 5.1, every step kept.
+        int version = 0, layoutColumn = 0, stored = 0;
+        sql ("PRAGMA user_version", &version);
+        sql ("SELECT COUNT(*) FROM pragma_table_info('sessions') WHERE name = 'layout'", &layoutColumn);
+        sql ("SELECT COUNT(*) FROM steps", &stored);
+        EXPECT_EQ (version, LogDatabase::schemaVersion);
+        EXPECT_EQ (layoutColumn, 1);
+        EXPECT_EQ (stored, 2997);
+        EXPECT_EQ (db.inputOf (start, start + 1000).layout, SpeakerLayout::surround51);
+        EXPECT_EQ (db.inputOf (start, start + 1000).channels, 12);
+    }
 
     const auto from = start + c.fromOffsetMs, to = start + c.toOffsetMs;
     const auto layout = c.columnMs > 0 ? LogDatabase::ColumnLayout{from, c.columnMs}
@@ -349,6 +375,7 @@ INSTANTIATE_TEST_SUITE_P (Web, HistoryColumns,
                                            ColumnCase{6'300, 296'300, 0, 29, Stored::written},
                                            ColumnCase{12'345, 287'655, 0, 3, Stored::migrated},
                                            ColumnCase{-5'000, 400'000, 0, 12, Stored::migrated},
+                                           ColumnCase{-5'000, 400'000, 0, 12, Stored::migratedFromVersion2},
                                            ColumnCase{3'000, 250'050, 0, 10, Stored::retriedAndPruned},
                                            ColumnCase{-5'000, 400'000, 0, 12, Stored::retriedAndPruned}));
 } // namespace

@@ -18,10 +18,6 @@ LiveMeter::~LiveMeter()
 juce::Result LiveMeter::prepare (double sampleRate, int numInputChannels, const InputLayout& layout,
                                  const MeasureOptions& options, std::int64_t anchorMs)
 {
-    // Its records keep six channels.
-    if (layout.meterLayout != SpeakerLayout::surround51)
-        return juce::Result::fail (juce::String (numInputChannels) + " channels; the logger measures 1 to 6");
-
     processor = std::make_unique<Tarn51AudioProcessor>();
     playHead = std::make_unique<OfflinePlayHead> (sampleRate);
 
@@ -33,18 +29,20 @@ juce::Result LiveMeter::prepare (double sampleRate, int numInputChannels, const 
     rate = sampleRate;
     blockSize = options.blockSize;
     blockChannels = layout.blockChannels;
-    // Peaks are kept per meter channel, up to the last one the input feeds: a six-channel input
-    // may be reordered by the processor and feeds them all.
+    meterLayout = layout.meterLayout;
+    width = SpeakerLayout::get (meterLayout).numChannels;
+    // Peaks are kept per meter channel, up to the last one the input feeds: an input as wide as
+    // the arrangement may be reordered by the processor and feeds them all.
     peakChannels = 0;
     for (const int c : blockChannels)
         peakChannels = juce::jmax (peakChannels, c + 1);
-    if (numInputChannels >= MeterSetup::blockChannels)
-        peakChannels = MeterSetup::blockChannels;
+    if (numInputChannels >= width)
+        peakChannels = width;
     hop = juce::jmax (1, processor->loudnessModule.momentaryHop);
     anchor = anchorMs;
     position = 0;
     stepsTaken = 0;
-    block.setSize (MeterSetup::blockChannels, blockSize, false, true);
+    block.setSize (width, blockSize, false, true);
     newSteps.resize (LoudnessHistory::recentCapacity);
     for (auto& step : peaks)
         std::fill (std::begin (step), std::end (step), 0.0f);
@@ -65,7 +63,7 @@ void LiveMeter::process (const float* const* channels, int numChannels, int numS
             if (const auto target = blockChannels[(size_t)c]; target >= 0 && channels[c] != nullptr)
                 block.copyFrom (target, 0, channels[c] + offset, n);
 
-        juce::AudioBuffer<float> audio (block.getArrayOfWritePointers(), MeterSetup::blockChannels, n);
+        juce::AudioBuffer<float> audio (block.getArrayOfWritePointers(), width, n);
         playHead->setPosition (position);
         processor->processBlock (audio, midi);
 
@@ -100,6 +98,7 @@ void LiveMeter::takeSteps() noexcept
         record.momentary = s.momentary;
         record.shortTerm = s.shortTerm;
         record.numChannels = peakChannels;
+        record.layout = meterLayout;
         const auto& stepPeaks = peaks[index % peakRing];
         for (int c = 0; c < record.numChannels; ++c)
             record.truePeak[c] = stepPeaks[c] > 0.0f ? 20.0f * std::log10 (stepPeaks[c]) : -INFINITY;

@@ -5,6 +5,7 @@
 
 #include "InputLayout.h"
 #include "MeasureOptions.h"
+#include "MeterSetup.h"
 #include "OfflinePlayHead.h"
 
 #include "processor/Tarn51AudioProcessor.h"
@@ -56,6 +57,8 @@ private:
     int blockSize = 512;
     int hop = 4800;
     int peakChannels = 0;
+    int width = MeterSetup::blockChannels; // the block's channels: the arrangement's
+    int meterLayout = SpeakerLayout::surround51;
 
     // Per-channel peaks (linear) of the last steps, by step index; the history's steps lag
     // the audio by up to a window.

@@ -121,7 +121,7 @@ void LogDatabase::close()
     insertStep = insertEvent = nullptr;
     sqlite3_close (db);
     db = nullptr;
-    hasRollup = false;
+    hasRollup = hasLayout = false;
 }
 
 juce::String LogDatabase::lastError() const
@@ -191,6 +191,8 @@ juce::Result LogDatabase::open (const juce::File& file, bool readOnly)
         // A database of the first version (an older logger may still be writing it) has no
         // rollup: its columns come from the steps alone.
         hasRollup = version >= 2;
+        // Before version 3 every session was measured in 5.1.
+        hasLayout = version >= 3;
         return juce::Result::ok();
     }
 
@@ -208,14 +210,15 @@ juce::Result LogDatabase::open (const juce::File& file, bool readOnly)
                                        created.getErrorMessage());
         }
 
-    if (version == 1)
-        if (const auto added = addRollup (true); added.failed())
+    if (version >= 1 && version < schemaVersion)
+        if (const auto upgraded = upgrade (version, true); upgraded.failed())
         {
             close();
             return juce::Result::fail ("cannot bring " + file.getFullPathName() +
-                                       " up to date: " + added.getErrorMessage());
+                                       " up to date: " + upgraded.getErrorMessage());
         }
     hasRollup = true;
+    hasLayout = true;
 
     sqlite3_prepare_v2 (
         db, "INSERT OR IGNORE INTO steps (time_ms, momentary, short_term, peaks) VALUES (?, ?, ?, ?)", -1,
@@ -237,7 +240,7 @@ juce::Result LogDatabase::createSchema()
         juce::String (
             "BEGIN;"
             "CREATE TABLE IF NOT EXISTS sessions (id INTEGER PRIMARY KEY, started_ms INTEGER NOT NULL,"
-            " input TEXT, channels INTEGER, sample_rate REAL, program TEXT);"
+            " input TEXT, channels INTEGER, sample_rate REAL, program TEXT, layout TEXT);"
             "CREATE TABLE IF NOT EXISTS steps (time_ms INTEGER PRIMARY KEY, momentary INTEGER,"
             " short_term INTEGER, peaks BLOB);"
             "CREATE TABLE IF NOT EXISTS events (id INTEGER PRIMARY KEY, time_ms INTEGER NOT NULL,"
@@ -247,10 +250,10 @@ juce::Result LogDatabase::createSchema()
     return execute (sql.toRawUTF8());
 }
 
-juce::Result LogDatabase::addRollup (bool showProgress)
+juce::Result LogDatabase::upgrade (int version, bool showProgress)
 {
-    // One transaction: a killed migration leaves the first version as it was, and the next
-    // open starts over.
+    // One transaction: a killed migration leaves the old version as it was, and the next open
+    // starts over.
     if (const auto begun = execute ("BEGIN IMMEDIATE"); begun.failed())
         return begun;
     const auto fail = [this] (const juce::String& error)
@@ -258,6 +261,26 @@ juce::Result LogDatabase::addRollup (bool showProgress)
         execute ("ROLLBACK");
         return juce::Result::fail (error);
     };
+    if (version < 2)
+        if (const auto added = addRollup (showProgress); added.failed())
+            return fail (added.getErrorMessage());
+    // The sessions before had no arrangement column: NULL reads as 5.1, all they could measure.
+    if (version < 3)
+        if (const auto added = execute ("ALTER TABLE sessions ADD COLUMN layout TEXT"); added.failed())
+            return fail (added.getErrorMessage());
+
+    if (const auto versioned =
+            execute (("PRAGMA user_version = " + juce::String (schemaVersion)).toRawUTF8());
+        versioned.failed())
+        return fail (versioned.getErrorMessage());
+    if (const auto committed = execute ("COMMIT"); committed.failed())
+        return fail (committed.getErrorMessage());
+    return juce::Result::ok();
+}
+
+juce::Result LogDatabase::addRollup (bool showProgress)
+{
+    const auto fail = [] (const juce::String& error) { return juce::Result::fail (error); };
     if (const auto created = execute (createRollupSql); created.failed())
         return fail (created.getErrorMessage());
 
@@ -301,11 +324,6 @@ juce::Result LogDatabase::addRollup (bool showProgress)
         return fail (lastError());
     if (showProgress)
         std::cerr << std::endl;
-
-    if (const auto versioned = execute ("PRAGMA user_version = 2"); versioned.failed())
-        return fail (versioned.getErrorMessage());
-    if (const auto committed = execute ("COMMIT"); committed.failed())
-        return fail (committed.getErrorMessage());
     return juce::Result::ok();
 }
 
@@ -342,16 +360,17 @@ juce::Result LogDatabase::rollUp (const std::vector<std::int64_t>& blockStarts)
 }
 
 std::int64_t LogDatabase::beginSession (std::int64_t startedMs, const juce::String& input, int channels,
-                                        double sampleRate)
+                                        double sampleRate, int layout)
 {
-    Statement insert (db, "INSERT INTO sessions (started_ms, input, channels, sample_rate, program)"
-                          " VALUES (?, ?, ?, ?, 'tarn51-logger')");
+    Statement insert (db, "INSERT INTO sessions (started_ms, input, channels, sample_rate, program, layout)"
+                          " VALUES (?, ?, ?, ?, 'tarn51-logger', ?)");
     if (insert.statement == nullptr)
         return -1;
     sqlite3_bind_int64 (insert.statement, 1, startedMs);
     sqlite3_bind_text (insert.statement, 2, input.toRawUTF8(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_int (insert.statement, 3, channels);
     sqlite3_bind_double (insert.statement, 4, sampleRate);
+    sqlite3_bind_text (insert.statement, 5, SpeakerLayout::get (layout).name, -1, SQLITE_STATIC);
     if (sqlite3_step (insert.statement) != SQLITE_DONE)
         return -1;
     return sqlite3_last_insert_rowid (db);
@@ -628,22 +647,30 @@ std::vector<LogEvent> LogDatabase::readEvents (std::int64_t fromMs, std::int64_t
     return events;
 }
 
-void LogDatabase::inputOf (std::int64_t fromMs, std::int64_t toMs, int& channels, double& sampleRate)
+LogDatabase::Input LogDatabase::inputOf (std::int64_t fromMs, std::int64_t toMs)
 {
-    channels = 0;
-    sampleRate = 0.0;
-    Statement query (db, "SELECT MAX(channels), MAX(sample_rate) FROM sessions WHERE"
-                         " (started_ms > ?1 AND started_ms <= ?2) OR id = (SELECT id FROM sessions"
-                         " WHERE started_ms <= ?1 ORDER BY started_ms DESC, id DESC LIMIT 1)");
+    Input input;
+    const auto sql = juce::String ("SELECT channels, sample_rate, ") + (hasLayout ? "layout" : "NULL") +
+                     " FROM sessions WHERE (started_ms > ?1 AND started_ms <= ?2) OR id = (SELECT id FROM"
+                     " sessions WHERE started_ms <= ?1 ORDER BY started_ms DESC, id DESC LIMIT 1)";
+    Statement query (db, sql.toRawUTF8());
     if (query.statement == nullptr)
-        return;
+        return input;
     sqlite3_bind_int64 (query.statement, 1, fromMs);
     sqlite3_bind_int64 (query.statement, 2, toMs);
-    if (sqlite3_step (query.statement) == SQLITE_ROW)
+    while (sqlite3_step (query.statement) == SQLITE_ROW)
     {
-        channels = sqlite3_column_int (query.statement, 0);
-        sampleRate = sqlite3_column_double (query.statement, 1);
+        input.channels = std::max (input.channels, sqlite3_column_int (query.statement, 0));
+        input.sampleRate = std::max (input.sampleRate, sqlite3_column_double (query.statement, 1));
+        // No arrangement stored, or one this program does not know: 5.1.
+        SpeakerLayout::Named named{SpeakerLayout::surround51, 0x3Fu};
+        if (const auto* text = (const char*)sqlite3_column_text (query.statement, 2); text != nullptr)
+            if (!SpeakerLayout::fromName (text, named))
+                named.id = SpeakerLayout::surround51;
+        if (SpeakerLayout::get (named.id).numChannels > SpeakerLayout::get (input.layout).numChannels)
+            input.layout = named.id;
     }
+    return input;
 }
 
 bool LogDatabase::stepTimes (std::int64_t& first, std::int64_t& last)

@@ -14,7 +14,7 @@ struct sqlite3_stmt;
 // PRAGMA user_version):
 //
 //   sessions(id INTEGER PRIMARY KEY, started_ms INTEGER, input TEXT, channels INTEGER,
-//            sample_rate REAL, program TEXT)
+//            sample_rate REAL, program TEXT, layout TEXT)
 //   steps(time_ms INTEGER PRIMARY KEY, momentary INTEGER, short_term INTEGER, peaks BLOB)
 //   events(id INTEGER PRIMARY KEY, time_ms INTEGER, kind TEXT, detail TEXT), index on time_ms
 //   step_blocks(start_ms INTEGER PRIMARY KEY, steps INTEGER, momentary_min INTEGER,
@@ -22,18 +22,21 @@ struct sqlite3_stmt;
 //
 // time_ms is the end of the step, UTC. Loudness is stored in hundredths of a LU (NULL while no
 // full window lies behind the step); peaks holds one little-endian int16 per meter channel
-// (L R C LFE Ls Rs, up to the last one the input feeds), the step's true peak in hundredths of
-// a dB (-32768 for silence and unfed channels). That keeps a step near 30 bytes.
+// (in the session's arrangement, up to the last one the input feeds; at most 12), the step's
+// true peak in hundredths of a dB (-32768 for silence and unfed channels). That keeps a 5.1
+// step near 30 bytes. A session's layout is the name of the arrangement its channels were
+// measured in ("5.1", "7.1.4"); NULL, as in sessions from before version 3, is 5.1.
 //
 // step_blocks rolls the steps up in blocks of blockMs on the clock: the block starting at
 // start_ms holds the steps with start_ms < time_ms <= start_ms + blockMs, their count, the
 // least and greatest loudness (NULL when none) and each channel's greatest peak. It is written
 // in the same transaction as its steps, so long histories read a block instead of 100 rows.
-// Version 1 databases (no rollup) are brought up to date when opened for writing.
+// Version 1 databases (no rollup) and version 2 ones (no layout) are brought up to date when
+// opened for writing.
 class LogDatabase
 {
 public:
-    static constexpr int schemaVersion = 2;
+    static constexpr int schemaVersion = 3;
     static constexpr std::int64_t blockMs = 10'000;
 
     LogDatabase() = default;
@@ -47,8 +50,9 @@ public:
     void close();
 
     // A new session row; returns its id, or -1.
+    // `layout` is the SpeakerLayout id the session measures in.
     std::int64_t beginSession (std::int64_t startedMs, const juce::String& input, int channels,
-                               double sampleRate);
+                               double sampleRate, int layout);
 
     // Writes steps and events in one transaction; on failure nothing is written and the error
     // (SQLite's text) is returned. A step whose time is already stored is ignored, so a retry
@@ -85,8 +89,15 @@ public:
                               std::int64_t columnMs, const std::function<void (const Column&)>& visit);
     std::vector<LogEvent> readEvents (std::int64_t fromMs, std::int64_t toMs);
     // The input of the sessions that logged into the range: the session running at its start
-    // and those begun within it. The most channels and the highest rate; zero when none.
-    void inputOf (std::int64_t fromMs, std::int64_t toMs, int& channels, double& sampleRate);
+    // and those begun within it. The most channels, the highest rate (zero when none) and the
+    // widest arrangement (5.1 when none).
+    struct Input
+    {
+        int channels = 0;
+        double sampleRate = 0.0;
+        int layout = SpeakerLayout::surround51;
+    };
+    Input inputOf (std::int64_t fromMs, std::int64_t toMs);
     // The first and last step times stored; false when there are none.
     bool stepTimes (std::int64_t& first, std::int64_t& last);
 
@@ -99,6 +110,7 @@ public:
 private:
     juce::Result execute (const char* sql);
     juce::Result createSchema();
+    juce::Result upgrade (int version, bool showProgress);
     juce::Result addRollup (bool showProgress);
     juce::Result rollUp (const std::vector<std::int64_t>& blockStarts);
 
@@ -106,4 +118,5 @@ private:
     sqlite3_stmt* insertStep = nullptr;
     sqlite3_stmt* insertEvent = nullptr;
     bool hasRollup = false;
+    bool hasLayout = false;
 };

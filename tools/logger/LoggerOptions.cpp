@@ -207,19 +207,21 @@ juce::Result interpret (const Texts& t, bool report, LoggerOptions& o)
     if (!o.connect.isEmpty() && !t.jack)
         return juce::Result::fail ("--connect goes with --jack");
     if (!t.connect.empty())
-        o.channels = juce::jlimit (1, 6, (int)t.connect.size());
+        o.channels = juce::jlimit (1, SpeakerLayout::maxChannels, (int)t.connect.size());
     if ((!t.channels.empty() || !t.rate.empty()) && !t.jack && t.alsa.empty())
         return juce::Result::fail ("--channels and --rate go with --jack or --alsa");
     if (!t.channels.empty())
     {
-        if (const auto checked = checkNumber ("--channels", t.channels, 1, 6, value);
+        if (const auto checked = checkNumber ("--channels", t.channels, 1, SpeakerLayout::maxChannels, value);
             checked.failed() || value != std::floor (value))
-            return juce::Result::fail ("--channels needs a whole number from 1 to 6");
+            return juce::Result::fail ("--channels needs a whole number from 1 to " +
+                                       juce::String (SpeakerLayout::maxChannels));
         o.channels = (int)value;
     }
     // One input port per channel takes one port each: JACK would mix further ones into them.
-    if ((int)t.connect.size() > o.channels || t.connect.size() > 6)
-        return juce::Result::fail ("--connect names one port per channel, at most --channels (6)");
+    if ((int)t.connect.size() > o.channels || (int)t.connect.size() > SpeakerLayout::maxChannels)
+        return juce::Result::fail ("--connect names one port per channel, at most --channels (" +
+                                   juce::String (SpeakerLayout::maxChannels) + ")");
     if (!t.rate.empty())
     {
         if (const auto checked = checkNumber ("--rate", t.rate, 8000, 384000, value); checked.failed())
@@ -268,11 +270,8 @@ juce::Result interpret (const Texts& t, bool report, LoggerOptions& o)
     for (const auto& other : t.alsoDb)
         o.alsoDb.add (juce::String (other));
 
-    const juce::StringArray layouts{"auto", "itu", "c24", "dts"};
-    const auto layout = layouts.indexOf (juce::String (t.layout));
-    if (layout < 0)
-        return juce::Result::fail ("--layout must be one of auto|itu|c24|dts");
-    o.meter.layout = (MeasureOptions::Layout)layout;
+    if (const auto parsed = MeasureOptions::parseLayout (juce::String (t.layout), o.meter); parsed.failed())
+        return juce::Result::fail ("--layout " + parsed.getErrorMessage());
 
     if (!t.block.empty())
     {
@@ -352,7 +351,7 @@ juce::String LoggerOptions::usage (bool report)
            "  --url URL                 a live stream FFmpeg opens (HTTP/Icecast, HLS, UDP, RTP, SRT, RTMP)\n"
            "  --alsa DEVICE [--rate HZ] an ALSA capture device (default 48000 Hz)\n"
            "  --jack [--connect PORT...] a JACK client \"tarn51-logger\", its inputs connected to the ports\n"
-           "  --channels N              the device's channels, 1 to 6 (default 2, or one per --connect "
+           "  --channels N              the device's channels, 1 to 12 (default 2, or one per --connect "
            "port)\n"
            "Options:\n"
            "  --db PATH                 the database; default "
@@ -361,7 +360,10 @@ juce::String LoggerOptions::usage (bool report)
            "  --silence-seconds S       silence event after S s below -70 LUFS (default 10)\n"
            "  --loud-seconds S          loud event after S s of short-term above the target (default 10)\n"
            "  --max-true-peak dBTP      true-peak event limit (else the target's)\n"
-           "  --target ..., --standard ebu|atsc|arib, --layout auto|itu|c24|dts, --block N\n"
+           "  --target ..., --standard ebu|atsc|arib, --block N\n"
+           "  --layout auto|itu|c24|dts|NAME  as tarn51-measure's: the input's speakers, else by count\n"
+           "                            (7 -> 7.0, 8 -> 7.1, 12 -> 7.1.4; 9 to 11 need a NAME such as\n"
+           "                            5.1.4, 7.1.2 or 4+5+0)\n"
            "  --http ADDRESS:PORT       serve the web page and its API (live, history, events, reports)\n"
            "  --http-token-file FILE    every request needs this token; required off loopback\n"
            "  --also-db PATH...         other loggers' databases the page also shows, read-only\n"

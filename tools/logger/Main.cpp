@@ -60,7 +60,7 @@ int report (const LoggerOptions& o)
     if (o.daily)
     {
         // The spot-check table: an hour a row, then the whole range.
-        out << ReportOutput::csvHeader (o.target.has_value());
+        out << ReportOutput::csvHeader (o.target.has_value(), whole.layout);
         constexpr std::int64_t hour = 60 * 60 * 1000;
         for (auto start = o.fromMs; start < o.toMs; start += hour)
         {
@@ -72,17 +72,18 @@ int report (const LoggerOptions& o)
                 std::cerr << "tarn51-logger: " << computed.getErrorMessage() << std::endl;
                 return 1;
             }
-            out << ReportOutput::csvRow (LogTime::iso (start).substring (11, 16), part, settings);
+            out << ReportOutput::csvRow (LogTime::iso (start).substring (11, 16), part, settings,
+                                         whole.layout);
         }
-        out << ReportOutput::csvRow ("day", whole, settings);
+        out << ReportOutput::csvRow ("day", whole, settings, whole.layout);
         if (o.json)
             out = ReportOutput::json (whole, settings);
     }
     else if (o.json)
         out = ReportOutput::json (whole, settings);
     else if (o.csv)
-        out =
-            ReportOutput::csvHeader (o.target.has_value()) + ReportOutput::csvRow ("range", whole, settings);
+        out = ReportOutput::csvHeader (o.target.has_value(), whole.layout) +
+              ReportOutput::csvRow ("range", whole, settings, whole.layout);
     else
         out = ReportOutput::text (whole, settings);
 

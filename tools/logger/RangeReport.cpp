@@ -167,6 +167,9 @@ juce::Result RangeReport::compute (LogDatabase& db, std::int64_t fromMs, std::in
         return read;
 
     result = report.finish (fromMs, toMs, db.readEvents (fromMs, toMs));
-    db.inputOf (fromMs, toMs, result.numChannels, result.sampleRate);
+    const auto input = db.inputOf (fromMs, toMs);
+    result.numChannels = input.channels;
+    result.sampleRate = input.sampleRate;
+    result.layout = input.layout;
     return juce::Result::ok();
 }

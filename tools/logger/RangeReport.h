@@ -27,13 +27,17 @@ public:
     {
         std::int64_t fromMs = 0, toMs = 0;
         std::int64_t numSteps = 0;
-        int numChannels = 0;     // input channels of the sessions in the range (the most)
-        double sampleRate = 0.0; // their rate (the highest)
+        int numChannels = 0;                    // input channels of the sessions in the range (the most)
+        double sampleRate = 0.0;                // their rate (the highest)
+        int layout = SpeakerLayout::surround51; // their arrangement (the widest)
         double integrated = NAN, loudnessRange = NAN, rangeLow = NAN, rangeHigh = NAN;
         float maxMomentary = NAN, maxShortTerm = NAN, maxTruePeak = -INFINITY;
         std::int64_t maxMomentaryTime = 0, maxShortTermTime = 0, maxTruePeakTime = 0;
-        float channelPeaks[StepRecord::maxChannels]{-INFINITY, -INFINITY, -INFINITY,
-                                                    -INFINITY, -INFINITY, -INFINITY};
+        // Per meter channel, in the arrangement's order.
+        float channelPeaks[StepRecord::maxChannels]{
+            StepRecord::silent, StepRecord::silent, StepRecord::silent, StepRecord::silent,
+            StepRecord::silent, StepRecord::silent, StepRecord::silent, StepRecord::silent,
+            StepRecord::silent, StepRecord::silent, StepRecord::silent, StepRecord::silent};
         int momentaryHits = 0, shortTermHits = 0;
         std::vector<LogEvent> events;
         DeliveryTarget::Verdict verdict;

@@ -27,6 +27,17 @@ juce::String shown (const juce::var& value)
 {
     return value.isVoid() ? juce::String() : MeasurementOutput::jsonLine (value);
 }
+
+// A channel's true peak as the JSON gives it: the meter's floor for silent and unfed channels.
+juce::var channelPeak (const RangeReport::Result& r, int channel)
+{
+    return reading (std::fmax (r.channelPeaks[channel], -70.0f));
+}
+
+bool namesChannels (int layout)
+{
+    return layout != SpeakerLayout::surround51;
+}
 } // namespace
 
 juce::var ReportOutput::toJson (const RangeReport::Result& r, const RangeReport::Settings& s)
@@ -38,7 +49,16 @@ juce::var ReportOutput::toJson (const RangeReport::Result& r, const RangeReport:
         o->setProperty ("sampleRate", (juce::int64)r.sampleRate);
     else
         o->setProperty ("sampleRate", r.sampleRate);
-    o->setProperty ("channels", r.numChannels);
+    const auto& layout = SpeakerLayout::get (r.layout);
+    if (namesChannels (layout.id))
+    {
+        juce::Array<juce::var> names;
+        for (int c = 0; c < layout.numChannels; ++c)
+            names.add (juce::String (layout.speakers[c].label));
+        o->setProperty ("channels", names);
+    }
+    else
+        o->setProperty ("channels", r.numChannels);
     o->setProperty ("durationSeconds",
                     MeasurementOutput::secondsValue ((double)(r.toMs - r.fromMs) / 1000.0));
     const auto measured = (double)r.numSteps * 0.1;
@@ -56,11 +76,11 @@ juce::var ReportOutput::toJson (const RangeReport::Result& r, const RangeReport:
     o->setProperty ("maxTruePeak", reading (r.maxTruePeak));
     o->setProperty ("maxTruePeakTime", timeOf (r.maxTruePeakTime, r.maxTruePeak));
 
-    // Every meter channel, in L R C LFE Ls Rs order, with the meter's floor for silent and
-    // unfed ones, as tarn51-measure gives them.
+    // Every meter channel, in the arrangement's order (L R C LFE Ls Rs for 5.1), with the
+    // meter's floor for silent and unfed ones, as tarn51-measure gives them.
     juce::Array<juce::var> peaks;
-    for (const auto peak : r.channelPeaks)
-        peaks.add (reading (std::fmax (peak, -70.0f)));
+    for (int c = 0; c < layout.numChannels; ++c)
+        peaks.add (channelPeak (r, c));
     o->setProperty ("truePeak", peaks);
 
     o->setProperty ("momentaryHits", r.momentaryHits);
@@ -110,6 +130,13 @@ juce::String ReportOutput::text (const RangeReport::Result& r, const RangeReport
     out << line ("Max momentary", "maxMomentary", unit, "maxMomentaryTime");
     out << line ("Max short-term", "maxShortTerm", unit, "maxShortTermTime");
     out << line ("Max true peak", "maxTruePeak", "dBTP", "maxTruePeakTime");
+    if (const auto& layout = SpeakerLayout::get (r.layout); namesChannels (layout.id))
+    {
+        out << "True peak:";
+        for (int c = 0; c < layout.numChannels; ++c)
+            out << " " << layout.speakers[c].label << " " << shown (channelPeak (r, c));
+        out << " dBTP\n";
+    }
     out << "Momentary hits: " << r.momentaryHits << ", short-term hits: " << r.shortTermHits << "\n";
     for (const auto& e : r.events)
         out << LogTime::iso (e.timeMs) << " " << e.kind << (e.detail.isNotEmpty() ? ": " + e.detail : "")
@@ -119,18 +146,21 @@ juce::String ReportOutput::text (const RangeReport::Result& r, const RangeReport
     return out;
 }
 
-juce::String ReportOutput::csvHeader (bool withTarget)
+juce::String ReportOutput::csvHeader (bool withTarget, int layout)
 {
     juce::StringArray columns{"range",       "from",          "to",           "measuredSeconds",
                               "integrated",  "loudnessRange", "maxMomentary", "maxShortTerm",
                               "maxTruePeak", "events"};
+    if (const auto& l = SpeakerLayout::get (layout); namesChannels (l.id))
+        for (int c = 0; c < l.numChannels; ++c)
+            columns.add ("truePeak " + juce::String (l.speakers[c].label));
     if (withTarget)
         columns.addArray ({"target", "verdict", "failures"});
     return MeasurementOutput::csvRow (columns);
 }
 
 juce::String ReportOutput::csvRow (const juce::String& label, const RangeReport::Result& r,
-                                   const RangeReport::Settings& s)
+                                   const RangeReport::Settings& s, int layout)
 {
     juce::StringArray fields{label,
                              LogTime::iso (r.fromMs),
@@ -142,6 +172,9 @@ juce::String ReportOutput::csvRow (const juce::String& label, const RangeReport:
                              shown (reading (r.maxShortTerm)),
                              shown (reading (r.maxTruePeak)),
                              juce::String ((int)r.events.size())};
+    if (const auto& l = SpeakerLayout::get (layout); namesChannels (l.id))
+        for (int c = 0; c < l.numChannels; ++c)
+            fields.add (shown (channelPeak (r, c)));
     if (s.target)
     {
         juce::StringArray failures;

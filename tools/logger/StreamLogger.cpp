@@ -66,7 +66,9 @@ void logDevice (const LoggerOptions& o, LiveInput& input, LogDatabase& db, LogWr
                 StepQueue& queue, const std::atomic<bool>& stop, LiveFeed* feed)
 {
     InputLayout layout;
-    if (const auto laid = InputLayout::forSpeakers (o.channels, {}, o.meter.layout, layout); laid.failed())
+    if (const auto laid =
+            InputLayout::forSpeakers (o.channels, {}, o.meter.layout, layout, o.meter.namedLayout);
+        laid.failed())
     {
         fail (laid.getErrorMessage());
         return;
@@ -94,7 +96,8 @@ void logDevice (const LoggerOptions& o, LiveInput& input, LogDatabase& db, LogWr
             continue;
         }
 
-        db.beginSession (anchor, input.description(), input.numChannels(), input.sampleRate());
+        db.beginSession (anchor, input.description(), input.numChannels(), input.sampleRate(),
+                         layout.meterLayout);
         if (lost)
         {
             lost = false;
@@ -200,7 +203,7 @@ int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop, Li
         if (reader != nullptr)
         {
             ready = InputLayout::forSpeakers ((int)reader->numChannels, reader->speakers(), o.meter.layout,
-                                              layout);
+                                              layout, o.meter.namedLayout);
             if (ready.wasOk())
                 ready = meter.prepare (reader->sampleRate, (int)reader->numChannels, layout, o.meter, anchor);
         }
@@ -228,7 +231,7 @@ int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop, Li
 
         if (!sessionStarted || !isFile)
             db.beginSession (anchor, o.source + " (" + reader->description() + ")", (int)reader->numChannels,
-                             reader->sampleRate);
+                             reader->sampleRate, layout.meterLayout);
         sessionStarted = true;
 
         if (lost)

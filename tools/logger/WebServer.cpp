@@ -116,6 +116,15 @@ std::string stepEvent (std::uint64_t sequence, const StepRecord& step, LiveFeed:
             out += ",";
         appendLevel (out, step.truePeak[c]);
     }
+    // The name of each peak's channel, so that the page need not know the arrangements.
+    out += "],\"channels\":[";
+    const auto& layout = SpeakerLayout::get (step.layout);
+    for (int c = 0; c < step.numChannels; ++c)
+    {
+        if (c > 0)
+            out += ",";
+        appendString (out, layout.speakers[c].label);
+    }
     out += "],\"state\":\"";
     out += stateOf (step, state);
     return out + "\"}\n\n";
@@ -333,18 +342,29 @@ struct WebServer::Impl
             out += c.live ? ",\"live\":true" : ",\"live\":false";
             LogDatabase db;
             std::int64_t first = 0, last = 0;
-            int numChannels = 0;
-            double rate = 0.0;
+            LogDatabase::Input input;
             if (db.open (c.file, true).wasOk() && db.stepTimes (first, last))
             {
-                db.inputOf (first - 1, last, numChannels, rate);
+                input = db.inputOf (first - 1, last);
                 out += ",\"first\":\"" + LogTime::iso (first).toStdString() + "\",\"last\":\"" +
                        LogTime::iso (last).toStdString() + "\"";
             }
             else
                 out += ",\"first\":null,\"last\":null";
-            out += ",\"channels\":" + std::to_string (numChannels) +
-                   ",\"sampleRate\":" + std::to_string ((long long)std::llround (rate)) + "}";
+            out += ",\"channels\":" + std::to_string (input.channels) +
+                   ",\"sampleRate\":" + std::to_string ((long long)std::llround (input.sampleRate));
+            // The arrangement of the stored peaks and its channels' names, in order.
+            const auto& layout = SpeakerLayout::get (input.layout);
+            out += ",\"layout\":";
+            appendString (out, layout.name);
+            out += ",\"speakers\":[";
+            for (int s = 0; s < layout.numChannels; ++s)
+            {
+                if (s > 0)
+                    out += ",";
+                appendString (out, layout.speakers[s].label);
+            }
+            out += "]}";
         }
         res.set_content (out + "]}\n", "application/json");
     }
@@ -536,7 +556,8 @@ struct WebServer::Impl
         const char* type = "application/json";
         if (q.format == "csv")
         {
-            body = ReportOutput::csvHeader (s.target.has_value()) + ReportOutput::csvRow ("range", result, s);
+            body = ReportOutput::csvHeader (s.target.has_value(), result.layout) +
+                   ReportOutput::csvRow ("range", result, s, result.layout);
             type = "text/csv; charset=utf-8";
         }
         else if (q.format == "txt")

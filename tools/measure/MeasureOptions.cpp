@@ -198,8 +198,6 @@ public:
     // The options, group by group, in the order the help text lists them.
     void declare (MeasureOptions& o)
     {
-        using Layout = MeasureOptions::Layout;
-
         flag (measurementGroup, "--reference",
               "measure the built-in reference programme: 1 kHz stereo sine,\n-23 dBFS, 20 s, 48 kHz",
               o.reference);
@@ -239,22 +237,8 @@ public:
                "L R C LFE, then the surrounds, then the upper layer",
                [&o] (const juce::String& option, const juce::String& v)
                {
-                   if (SpeakerLayout::fromName (v.toStdString(), o.namedLayout))
-                   {
-                       o.layout = Layout::named;
-                       return;
-                   }
-
-                   if (!juce::StringArray{"auto", "itu", "c24", "dts"}.contains (v))
-                       throw UsageError (option + " must be auto, itu, c24, dts or an arrangement (" +
-                                         SpeakerLayout::namesList() +
-                                         ", or its configuration such as 4+7+0), not \"" + v + "\"");
-
-                   o.layout = choice<Layout> (option, v,
-                                              {{"auto", Layout::automatic},
-                                               {"itu", Layout::itu},
-                                               {"c24", Layout::c24},
-                                               {"dts", Layout::dts}});
+                   if (const auto parsed = MeasureOptions::parseLayout (v, o); parsed.failed())
+                       throw UsageError (option + " " + parsed.getErrorMessage());
                });
 
         value (streamsGroup, "--stream", "N", "measure the file's Nth audio stream (from 1); default 1",
@@ -499,6 +483,26 @@ juce::Result MeasureOptions::parse (const juce::StringArray& arguments, MeasureO
     if (options.allStreams && options.inputs.contains ("-"))
         return juce::Result::fail ("--all-streams reads each file once per stream: not standard input (-)");
 
+    return juce::Result::ok();
+}
+
+juce::Result MeasureOptions::parseLayout (const juce::String& text, MeasureOptions& options)
+{
+    if (SpeakerLayout::fromName (text.toStdString(), options.namedLayout))
+    {
+        options.layout = Layout::named;
+        return juce::Result::ok();
+    }
+
+    const juce::StringArray choices{"auto", "itu", "c24", "dts"};
+    const auto index = choices.indexOf (text);
+    if (index < 0)
+        return juce::Result::fail ("must be auto, itu, c24, dts or an arrangement (" +
+                                   juce::String (SpeakerLayout::namesList()) +
+                                   ", or its configuration such as 4+7+0), not \"" + text + "\"");
+
+    const Layout layouts[] = {Layout::automatic, Layout::itu, Layout::c24, Layout::dts};
+    options.layout = layouts[index];
     return juce::Result::ok();
 }
 

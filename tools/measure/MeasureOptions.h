@@ -61,4 +61,8 @@ public:
     static juce::Result parse (const juce::StringArray& arguments, MeasureOptions& options);
 
     static juce::String usage();
+
+    // The value of --layout (auto, itu, c24, dts or an arrangement's name or configuration) into
+    // layout and namedLayout. A failed result holds the reason, to follow the option's name.
+    static juce::Result parseLayout (const juce::String& text, MeasureOptions& options);
 };

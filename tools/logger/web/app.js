@@ -2,7 +2,6 @@
 "use strict";
 
 const $ = (id) => document.getElementById(id);
-const channelNames = ["L", "R", "C", "LFE", "Ls", "Rs"];
 let meter = { standard: "ebu", shortTermThreshold: -10 };
 let channels = [];
 let source = null;
@@ -86,19 +85,23 @@ function showStep(step) {
   $("live-time").textContent = step.time;
   $("sequence").textContent = "Step " + step.seq + ".";
 
+  // The server names each peak's channel (L R C LFE Ls Rs, or 7.1.4's twelve).
+  const names = step.channels || channel().speakers || [];
   const peaks = $("peaks");
+  while (peaks.children.length > step.truePeak.length) peaks.lastChild.remove();
   while (peaks.children.length < step.truePeak.length) {
     const box = document.createElement("div");
     box.className = "peak";
     const name = document.createElement("span");
     name.className = "caption";
-    name.textContent = channelNames[peaks.children.length];
     const value = document.createElement("span");
     value.className = "value";
     box.append(name, value);
     peaks.append(box);
   }
   step.truePeak.forEach((peak, i) => {
+    const caption = peaks.children[i].firstChild;
+    if (caption.textContent !== (names[i] || "")) caption.textContent = names[i] || "";
     const value = peaks.children[i].lastChild;
     value.textContent = peak === null ? "-inf" : peak.toFixed(1);
     value.className = "value " + (peak !== null && peak > -1.0 ? "over" : "");
@@ -214,6 +217,10 @@ async function showReport() {
       ["Max momentary", fixed(r.maxMomentary) + " LUFS at " + (r.maxMomentaryTime || "-")],
       ["Max short-term", fixed(r.maxShortTerm) + " LUFS at " + (r.maxShortTermTime || "-")],
       ["Max true peak", fixed(r.maxTruePeak) + " dBTP at " + (r.maxTruePeakTime || "-")],
+      // Beyond 5.1 the report names its channels, one peak each.
+      ...(Array.isArray(r.channels)
+        ? [["True peak", r.channels.map((name, i) => name + " " + fixed(r.truePeak[i])).join(", ") + " dBTP"]]
+        : []),
       ["Hits", r.momentaryHits + " momentary, " + r.shortTermHits + " short-term"],
       ["Events", String(r.events.length)],
     ];
