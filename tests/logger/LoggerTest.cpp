@@ -230,6 +230,7 @@ INSTANTIATE_TEST_SUITE_P (
         std::vector<const char*>{"--jack", "--rate", "44100", "--db", "x"},
         std::vector<const char*>{"--jack", "--connect", "a:1", "a:2", "a:3", "--channels", "2", "--db", "x"},
         std::vector<const char*>{"--alsa", "hw:0", "--channels", "13", "--db", "x"},
+        std::vector<const char*>{"--alsa", "hw:0", "--channels", "9", "--db", "x"},
         std::vector<const char*>{"--file", "a.wav", "--db", "x", "--layout", "9.1.6"},
         std::vector<const char*>{"--file", "a.wav", "--db", "x", "--http", "0.0.0.0:8080"},
         std::vector<const char*>{"--file", "a.wav", "--db", "x", "--http", "127.0.0.1"},

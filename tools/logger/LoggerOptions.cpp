@@ -3,6 +3,8 @@
 #include "LogTime.h"
 #include "WebServer.h"
 
+#include "InputLayout.h"
+
 #include <CLI/CLI.hpp>
 
 #include <cmath>
@@ -272,6 +274,15 @@ juce::Result interpret (const Texts& t, bool report, LoggerOptions& o)
 
     if (const auto parsed = MeasureOptions::parseLayout (juce::String (t.layout), o.meter); parsed.failed())
         return juce::Result::fail ("--layout " + parsed.getErrorMessage());
+    // A device has no speakers: its count and --layout decide now (9 to 11 channels need a name).
+    if (o.input == LoggerOptions::Input::jack || o.input == LoggerOptions::Input::alsa)
+    {
+        InputLayout layout;
+        if (const auto laid =
+                InputLayout::forSpeakers (o.channels, {}, o.meter.layout, layout, o.meter.namedLayout);
+            laid.failed())
+            return laid;
+    }
 
     if (!t.block.empty())
     {

@@ -62,8 +62,9 @@ bool sleepUnlessStopped (int milliseconds, const std::atomic<bool>& stop)
 
 // Logs a JACK or ALSA input until stopped: the device measures in its own callback or thread,
 // this thread only watches for it going away, and opens it again with backoff.
-void logDevice (const LoggerOptions& o, LiveInput& input, LogDatabase& db, LogWriter& writer,
-                StepQueue& queue, const std::atomic<bool>& stop, LiveFeed* feed)
+// Returns the exit status: 1 when the input's channels cannot be measured.
+int logDevice (const LoggerOptions& o, LiveInput& input, LogDatabase& db, LogWriter& writer, StepQueue& queue,
+               const std::atomic<bool>& stop, LiveFeed* feed)
 {
     InputLayout layout;
     if (const auto laid =
@@ -71,7 +72,7 @@ void logDevice (const LoggerOptions& o, LiveInput& input, LogDatabase& db, LogWr
         laid.failed())
     {
         fail (laid.getErrorMessage());
-        return;
+        return 1;
     }
 
     int backoffMs = 1000;
@@ -122,6 +123,7 @@ void logDevice (const LoggerOptions& o, LiveInput& input, LogDatabase& db, LogWr
             break;
         backoffMs = juce::jmin (30000, backoffMs * 2);
     }
+    return 0;
 }
 } // namespace
 
@@ -187,7 +189,7 @@ int StreamLogger::run (const LoggerOptions& o, const std::atomic<bool>& stop, Li
     else if (o.input == LoggerOptions::Input::alsa)
         device = std::make_unique<AlsaInput> (o.source, o.channels, o.sampleRate);
     if (device != nullptr)
-        logDevice (o, *device, db, writer, queue, stop, feed);
+        status = logDevice (o, *device, db, writer, queue, stop, feed);
 
     while (device == nullptr && !stop.load())
     {
