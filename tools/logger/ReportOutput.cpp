@@ -50,15 +50,7 @@ juce::var ReportOutput::toJson (const RangeReport::Result& r, const RangeReport:
     else
         o->setProperty ("sampleRate", r.sampleRate);
     const auto& layout = SpeakerLayout::get (r.layout);
-    if (namesChannels (layout.id))
-    {
-        juce::Array<juce::var> names;
-        for (int c = 0; c < layout.numChannels; ++c)
-            names.add (juce::String (layout.speakers[c].label));
-        o->setProperty ("channels", names);
-    }
-    else
-        o->setProperty ("channels", r.numChannels);
+    o->setProperty ("channels", MeasurementOutput::channelsValue (layout.id, r.numChannels));
     o->setProperty ("durationSeconds",
                     MeasurementOutput::secondsValue ((double)(r.toMs - r.fromMs) / 1000.0));
     const auto measured = (double)r.numSteps * 0.1;

@@ -145,18 +145,7 @@ juce::String MeasurementOutput::json (const juce::String& inputName, const Offli
     // Files measured in 5.1 keep the count and six peaks (L R C LFE Ls Rs), as scripts read
     // them; the bigger arrangements name their channels, one for each peak.
     const auto& layout = SpeakerLayout::get (r.layout);
-
-    if (layout.id == SpeakerLayout::surround51)
-    {
-        o->setProperty ("channels", m.numChannels);
-    }
-    else
-    {
-        juce::Array<juce::var> names;
-        for (int c = 0; c < layout.numChannels; ++c)
-            names.add (juce::String (layout.speakers[c].label));
-        o->setProperty ("channels", names);
-    }
+    o->setProperty ("channels", channelsValue (layout.id, m.numChannels));
 
     o->setProperty ("durationSeconds", seconds (durationOf (m)));
     o->setProperty ("measuredSeconds", seconds (r.measuredSamples / m.sampleRate));
@@ -261,6 +250,19 @@ juce::String MeasurementOutput::summaryRow (const juce::String& inputName, const
         fields.add ({});
     fields.add (error);
     return csvLine (fields);
+}
+
+juce::var MeasurementOutput::channelsValue (int layoutId, int numChannels)
+{
+    const auto& layout = SpeakerLayout::get (layoutId);
+
+    if (layout.id == SpeakerLayout::surround51)
+        return numChannels;
+
+    juce::Array<juce::var> names;
+    for (int c = 0; c < layout.numChannels; ++c)
+        names.add (juce::String (layout.speakers[c].label));
+    return names;
 }
 
 juce::var MeasurementOutput::readingValue (float value)

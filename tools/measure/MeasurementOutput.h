@@ -37,6 +37,8 @@ public:
     // a reading as its shortest decimal (null when not finite), seconds to the millisecond,
     // a value as one line of JSON and a CSV line ended by "\n".
     static juce::var readingValue (float value);
+    // The "channels" value: the count for 5.1 (as scripts read it), else the arrangement's names.
+    static juce::var channelsValue (int layout, int numChannels);
     static juce::var secondsValue (double value);
     static juce::String jsonLine (const juce::var& value);
     static juce::String csvRow (const juce::StringArray& fields);
