@@ -38,6 +38,19 @@ void appendString (std::string& out, const juce::String& text)
     out += juce::JSON::toString (juce::var (text), true).toStdString();
 }
 
+// The names of an arrangement's first channels, as a JSON array.
+void appendLabels (std::string& out, const SpeakerLayout& layout, int count)
+{
+    out += "[";
+    for (int c = 0; c < count; ++c)
+    {
+        if (c > 0)
+            out += ",";
+        appendString (out, layout.speakers[c].label);
+    }
+    out += "]";
+}
+
 std::string errorJson (const juce::String& message)
 {
     std::string out = "{\"error\":";
@@ -117,15 +130,9 @@ std::string stepEvent (std::uint64_t sequence, const StepRecord& step, LiveFeed:
         appendLevel (out, step.truePeak[c]);
     }
     // The name of each peak's channel, so that the page need not know the arrangements.
-    out += "],\"channels\":[";
-    const auto& layout = SpeakerLayout::get (step.layout);
-    for (int c = 0; c < step.numChannels; ++c)
-    {
-        if (c > 0)
-            out += ",";
-        appendString (out, layout.speakers[c].label);
-    }
-    out += "],\"state\":\"";
+    out += "],\"channels\":";
+    appendLabels (out, SpeakerLayout::get (step.layout), step.numChannels);
+    out += ",\"state\":\"";
     out += stateOf (step, state);
     return out + "\"}\n\n";
 }
@@ -357,14 +364,9 @@ struct WebServer::Impl
             const auto& layout = SpeakerLayout::get (input.layout);
             out += ",\"layout\":";
             appendString (out, layout.name);
-            out += ",\"speakers\":[";
-            for (int s = 0; s < layout.numChannels; ++s)
-            {
-                if (s > 0)
-                    out += ",";
-                appendString (out, layout.speakers[s].label);
-            }
-            out += "]}";
+            out += ",\"speakers\":";
+            appendLabels (out, layout, layout.numChannels);
+            out += "}";
         }
         res.set_content (out + "]}\n", "application/json");
     }
