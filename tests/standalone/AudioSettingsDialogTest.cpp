@@ -341,20 +341,6 @@ namespace
 class DialogLayouts : public ::testing::TestWithParam<int>
 {
 };
-
-FakeDeviceSpec twelveChannelInterface()
-{
-    FakeDeviceSpec spec;
-    spec.name = "Immersive";
-
-    for (int i = 1; i <= 12; ++i)
-    {
-        spec.inputs.add ("In " + juce::String (i));
-        spec.outputs.add ("Out " + juce::String (i));
-    }
-
-    return spec;
-}
 } // namespace
 
 // The layout choice: one row per channel of the layout, named after its channel, inside the
@@ -364,7 +350,7 @@ TEST_P (DialogLayouts, OneRowPerChannelOfTheChosenLayout)
 {
     const auto& layout = SpeakerLayout::get (GetParam());
     const auto n = layout.numChannels;
-    DialogFixture f ({studioInterface(), twelveChannelInterface()});
+    DialogFixture f ({studioInterface(), numberedInterface ("Immersive", "", 12)});
     f.openDialog();
 
     auto* layoutBox = f.panel().getLayoutBox();

@@ -18,18 +18,23 @@ LogCatcher::~LogCatcher()
     juce::Logger::setCurrentLogger (nullptr);
 }
 
-FakeDeviceSpec studioInterface()
+FakeDeviceSpec numberedInterface (const juce::String& name, const juce::String& prefix, int channels)
 {
     FakeDeviceSpec spec;
-    spec.name = "Studio";
+    spec.name = name;
 
-    for (int i = 1; i <= 8; ++i)
+    for (int i = 1; i <= channels; ++i)
     {
-        spec.inputs.add ("Analog In " + juce::String (i));
-        spec.outputs.add ("Analog Out " + juce::String (i));
+        spec.inputs.add (prefix + "In " + juce::String (i));
+        spec.outputs.add (prefix + "Out " + juce::String (i));
     }
 
     return spec;
+}
+
+FakeDeviceSpec studioInterface()
+{
+    return numberedInterface ("Studio", "Analog ", 8);
 }
 
 FakeDeviceSpec stereoInterface()

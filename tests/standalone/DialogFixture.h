@@ -28,6 +28,8 @@ public:
     juce::StringArray lines;
 };
 
+// An interface with numbered inputs and outputs ("PREFIX In 1", "PREFIX Out 1", ...).
+FakeDeviceSpec numberedInterface (const juce::String& name, const juce::String& prefix, int channels);
 // Devices used throughout: an eight-channel interface and a stereo one.
 FakeDeviceSpec studioInterface();
 FakeDeviceSpec stereoInterface();
