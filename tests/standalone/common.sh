@@ -34,3 +34,12 @@ wait_for() {
         sleep 0.2
     done
 }
+
+# Takes the display an "Xvfb -displayfd 3 3> FILE" started by the test names in FILE, once a
+# client can open it: the window managers connect once and give up when the server does not
+# answer yet.
+use_display() {
+    wait_for 10 test -s "$1" || fail "Xvfb did not start"
+    export DISPLAY=":$(cat "$1")"
+    wait_for 10 xprop -root || fail "Xvfb does not take clients on $DISPLAY"
+}

@@ -43,8 +43,7 @@ step "virtual display"
 # -noreset: the server keeps its atoms when the last client leaves (see below).
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3> "$work/display" 2> "$work/xvfb.log" &
 background+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$work/display")"
+use_display "$work/display"
 # Without a window manager nobody has created the close-request atoms yet, and JUCE only
 # looks them up: create them before the program starts, or it would ignore the request.
 "$closer" --intern || fail "cannot reach the display"

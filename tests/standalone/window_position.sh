@@ -20,8 +20,7 @@ mkdir -p "$HOME"
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
 background+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$work/display")"
+use_display "$work/display"
 case $manager in
     openbox) openbox --sm-disable > "$work/wm.log" 2>&1 & ;;
     *) "$manager" > "$work/wm.log" 2>&1 & ;;

@@ -24,8 +24,7 @@ show_more_on_failure() {
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
 background+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$work/display")"
+use_display "$work/display"
 
 rm -f "$settings"
 "$wine" "$program" > "$work/program.log" 2>&1 &
