@@ -14,7 +14,7 @@ stop() {
 trap stop EXIT
 trap 'exit 143' TERM INT
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$dir/display" 2> "$dir/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3> "$dir/display" 2> "$dir/xvfb.log" &
 xvfb=$!
 for _ in $(seq 200); do
     # The number is written, with a new line, once the server takes connections.

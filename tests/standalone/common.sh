@@ -35,9 +35,10 @@ wait_for() {
     done
 }
 
-# Takes the display an "Xvfb -displayfd 3 3> FILE" started by the test names in FILE, once a
-# client can open it: the window managers connect once and give up when the server does not
-# answer yet.
+# Takes the display an "Xvfb -displayfd 3 -noreset 3> FILE" started by the test names in FILE,
+# once a client can open it: the window managers connect once and give up when the server does
+# not answer yet. Without -noreset the server resets when its last client (this probe) leaves and
+# drops a connection made during the reset, so the next client met "cannot open display".
 use_display() {
     wait_for 10 test -s "$1" || fail "Xvfb did not start"
     export DISPLAY=":$(cat "$1")"

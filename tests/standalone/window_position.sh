@@ -18,7 +18,7 @@ source "$(dirname "$0")/common.sh"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" JACK_NO_START_SERVER=1
 mkdir -p "$HOME"
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3> "$work/display" 2> "$work/xvfb.log" &
 background+=($!)
 use_display "$work/display"
 case $manager in

@@ -27,7 +27,7 @@ source "$(dirname "$0")/../../standalone/common.sh"
 
 # Starts an Xvfb of this test's own; prints its display number; its id goes to $xvfb.
 start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3> "$work/display-$1" 2> /dev/null &
+    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3> "$work/display-$1" 2> /dev/null &
     xvfb=$!
     wait_for 10 test -s "$work/display-$1" || fail "Xvfb did not start"
 }

@@ -22,7 +22,7 @@ show_more_on_failure() {
     [ -f "$settings" ] && { echo "--- settings file"; cat "$settings"; }
 }
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3> "$work/display" 2> "$work/xvfb.log" &
 background+=($!)
 use_display "$work/display"
 
