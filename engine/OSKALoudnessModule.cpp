@@ -745,6 +745,11 @@ void OSKALoudnessModule::feedFrom (const juce::AudioSampleBuffer* source, int st
 
     const int numSamples = inputBuffer.getNumSamples();
 
+    // Hosts send empty blocks (a flush, a parameter change while stopped): nothing to filter,
+    // and an empty source has no sample to point at.
+    if (numSamples == 0)
+        return;
+
     // The channels present, side by side for the kernels.
     const float* sources[numChannels];
     float* samples[numChannels];

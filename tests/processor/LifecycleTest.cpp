@@ -26,7 +26,7 @@ struct StandaloneScope
 class CountingEditor : public juce::AudioProcessorEditor, public RefreshTimerControl
 {
 public:
-    explicit CountingEditor (juce::AudioProcessor& p) : juce::AudioProcessorEditor (p) {}
+    explicit CountingEditor (juce::AudioProcessor& p) : juce::AudioProcessorEditor (p) { setSize (10, 10); }
 
     void startRefreshTimer (int interval) override
     {
@@ -189,6 +189,7 @@ TEST (ProcessorLifecycle, PrepareAndReleaseRestartAndStopTheEditorsRefresh)
     p.releaseResources();
     EXPECT_EQ (counting->stops, 1);
 
+    p.editorBeingDeleted (editor.get());
     editor.reset();
     p.prepareToPlay (rate, blockSize); // the editor is gone: nothing to do
 }
