@@ -110,10 +110,12 @@ TEST (BusArrangement, FiveOneStatesStayAsTheyWere)
     Tarn51AudioProcessor standalone;
     juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
     standalone.setMeterLayout (SpeakerLayout::surround714);
+    EXPECT_EQ ((int)standalone.readings.layout, SpeakerLayout::surround714) << "shown before any audio";
     juce::MemoryBlock wide;
     standalone.getStateInformation (wide);
     standalone.setStateInformation (state.getData(), (int)state.getSize());
     EXPECT_EQ (standalone.getMeterLayout(), SpeakerLayout::surround51);
+    EXPECT_EQ ((int)standalone.readings.layout, SpeakerLayout::surround51);
     standalone.setStateInformation (wide.getData(), (int)wide.getSize());
     EXPECT_EQ (standalone.getMeterLayout(), SpeakerLayout::surround714);
     p.releaseResources();
