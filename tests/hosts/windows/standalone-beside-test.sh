@@ -49,6 +49,7 @@ for start in $(seq 20); do
     "$wineserver" -w 2> /dev/null || true
     start_xvfb "other-$start"
     other_xvfb=$xvfb
+    background+=("$xvfb") # until it is stopped below, so that a failure stops it too
     other_display=":$(cat "$work/display-other-$start")"
     DISPLAY=$other_display "$wine" notepad > "$work/other.log" 2>&1 &
     other=$!
@@ -63,6 +64,7 @@ for start in $(seq 20); do
     fi
     kill "$other_xvfb"
     wait "$other_xvfb" 2> /dev/null || true
+    unset 'background[-1]'
 
     DISPLAY=$own WINEDEBUG="${WINEDEBUG:-},err+winediag" "$wine" "$program" > "$work/program.log" 2>&1 &
     pid=$!
