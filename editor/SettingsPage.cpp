@@ -184,13 +184,21 @@ void SettingsPage::showChannelOrders (int layoutId)
         return;
     }
 
-    juce::StringArray labels;
+    // The box has room for six names; a bigger bed comes in the host's order, and its names
+    // stand under the bars of the true-peak page.
+    juce::String order = "host order";
 
-    for (int c = 0; c < layout.numChannels; ++c)
-        labels.add (layout.speakers[c].label);
+    if (layout.numChannels <= 6)
+    {
+        juce::StringArray labels;
 
-    channelOrderBox.addItem (juce::String (layout.name) + " - " + labels.joinIntoString (" "),
-                             arrangementItemBase + layout.id);
+        for (int c = 0; c < layout.numChannels; ++c)
+            labels.add (layout.speakers[c].label);
+
+        order = labels.joinIntoString (" ");
+    }
+
+    channelOrderBox.addItem (juce::String (layout.name) + " - " + order, arrangementItemBase + layout.id);
     channelOrderBox.setSelectedId (arrangementItemBase + layout.id, juce::dontSendNotification);
     channelOrderBox.setEnabled (false);
 }
