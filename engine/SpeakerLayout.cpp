@@ -1,6 +1,7 @@
 #include "engine/SpeakerLayout.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -90,4 +91,37 @@ float SpeakerLayout::weightAt (const Speaker& speaker) noexcept
     const auto azimuth = std::abs (speaker.azimuth);
     const bool side = std::abs (speaker.elevation) < 30.0f && azimuth >= 60.0f && azimuth <= 120.0f;
     return side ? 1.41f : 1.0f;
+}
+
+int SpeakerLayout::channelFor (const Speaker& speaker) const noexcept
+{
+    constexpr auto radians = 3.14159265358979f / 180.0f;
+    const auto upper = [] (const Speaker& s) { return s.elevation >= 30.0f; };
+    int nearest = -1;
+    float best = -10.0f;
+
+    for (int c = 0; c < numChannels; ++c)
+    {
+        const auto& here = speakers[c];
+
+        if (std::strcmp (here.label, speaker.label) == 0)
+            return c;
+
+        if (here.isLfe != speaker.isLfe)
+            continue;
+
+        // The cosine of the angle between them; a speaker of the same layer before any other.
+        const auto cosine = std::sin (here.elevation * radians) * std::sin (speaker.elevation * radians) +
+                            std::cos (here.elevation * radians) * std::cos (speaker.elevation * radians) *
+                                std::cos ((here.azimuth - speaker.azimuth) * radians);
+        const auto score = cosine - (upper (here) == upper (speaker) ? 0.0f : 4.0f);
+
+        if (score > best + 1.0e-6f)
+        {
+            best = score;
+            nearest = c;
+        }
+    }
+
+    return nearest;
 }

@@ -58,6 +58,12 @@ public:
     static float weightAt (const Speaker& speaker) noexcept;
     float weightOf (int channel) const noexcept { return weightAt (speakers[channel]); }
 
+    // The channel of this arrangement that carries a speaker of another: the one of the same
+    // name, else the nearest of the same kind (LFE to LFE; the others by the angle between
+    // them, in the same layer when it has one; the first of equals), so that readings taken in
+    // one arrangement can be shown in another. -1 for an LFE speaker when this one has none.
+    int channelFor (const Speaker& speaker) const noexcept;
+
     Id id;
     const char* name;          // "7.1.4"
     const char* configuration; // "4+7+0"; an industry layout outside the configurations: ""

@@ -1,6 +1,7 @@
 #include "EventDetector.h"
 #include "LogDatabase.h"
 #include "LogTime.h"
+#include "RangeReport.h"
 
 #include "support/TemporaryFolder.h"
 #include "support/TestAudioFiles.h"
@@ -343,5 +344,57 @@ TEST (LoggerDatabase, RefusesNewerSchema)
         ASSERT_TRUE (opened.failed());
         EXPECT_TRUE (opened.getErrorMessage().contains ("newer"));
     }
+}
+
+// A range over sessions in different arrangements gives each peak to the channel of the report's
+// arrangement that carries that speaker, not to the channel of the same number.
+TEST (LoggerDatabase, PeaksOfMixedArrangementsKeepTheirSpeakers)
+{
+    TemporaryFolder folder;
+    LogDatabase db;
+    ASSERT_TRUE (db.open (folder["mixed.sqlite"], false).wasOk());
+    constexpr std::int64_t start = 1'773'000'000'000, second = 1000;
+    // Each session: 10 steps with one loud channel (in its own arrangement's order).
+    const struct
+    {
+        int layout, channels, channel;
+        float peak;
+    } sessions[] = {{SpeakerLayout::surround51, 6, 4, -9.0f},     // Ls
+                    {SpeakerLayout::surround514, 10, 6, -6.0f},   // Ltf
+                    {SpeakerLayout::surround714, 12, 6, -12.0f}}; // Lrs
+    for (int i = 0; i < 3; ++i)
+    {
+        const auto began = start + i * second;
+        ASSERT_GT (db.beginSession (began, "test", sessions[i].channels, 48000.0, sessions[i].layout), 0);
+        std::vector<StepRecord> steps (10);
+        for (int k = 0; k < 10; ++k)
+        {
+            steps[(size_t)k].timeMs = began + 100 * (k + 1);
+            steps[(size_t)k].numChannels = sessions[i].channels;
+            steps[(size_t)k].truePeak[sessions[i].channel] = sessions[i].peak;
+        }
+        ASSERT_TRUE (db.write (steps, {}).wasOk());
+    }
+
+    const auto peaksOf = [&db] (std::int64_t from, std::int64_t to, int layout)
+    {
+        RangeReport::Result r;
+        EXPECT_TRUE (RangeReport::compute (db, from, to, {}, r, layout).wasOk());
+        std::map<int, float> loud;
+        for (int c = 0; c < StepRecord::maxChannels; ++c)
+            if (std::isfinite (r.channelPeaks[c]))
+                loud[c] = r.channelPeaks[c];
+        return std::make_pair (r.layout, loud);
+    };
+    using Peaks = std::map<int, float>;
+    // The whole range in its widest arrangement, 7.1.4: Ls on Lss, Ltf on Ltf, Lrs on Lrs.
+    EXPECT_EQ (peaksOf (start, start + 3 * second, -1),
+               std::make_pair ((int)SpeakerLayout::surround714, Peaks{{4, -9.0f}, {6, -12.0f}, {8, -6.0f}}));
+    // The 5.1.4 session alone, in its own arrangement and in the whole range's (an hour row of
+    // --daily under the day's columns).
+    EXPECT_EQ (peaksOf (start + second, start + 2 * second, -1),
+               std::make_pair ((int)SpeakerLayout::surround514, Peaks{{6, -6.0f}}));
+    EXPECT_EQ (peaksOf (start + second, start + 2 * second, SpeakerLayout::surround714),
+               std::make_pair ((int)SpeakerLayout::surround714, Peaks{{8, -6.0f}}));
 }
 } // namespace

@@ -107,6 +107,14 @@ constexpr const char* createRollupSql =
     "CREATE TABLE IF NOT EXISTS step_blocks (start_ms INTEGER PRIMARY KEY, steps INTEGER NOT NULL,"
     " momentary_min INTEGER, momentary_max INTEGER, short_term_min INTEGER, short_term_max INTEGER,"
     " peaks BLOB);";
+
+// A session's stored arrangement; none stored, or one this program does not know: 5.1.
+int layoutOf (const char* name)
+{
+    SpeakerLayout::Named named{SpeakerLayout::surround51, 0x3Fu};
+    return name != nullptr && SpeakerLayout::fromName (name, named) ? (int)named.id
+                                                                    : (int)SpeakerLayout::surround51;
+}
 } // namespace
 
 LogDatabase::~LogDatabase()
@@ -490,6 +498,21 @@ int LogDatabase::deleteBefore (std::int64_t timeMs)
 juce::Result LogDatabase::readSteps (std::int64_t fromMs, std::int64_t toMs,
                                      const std::function<void (const StepRecord&)>& visit)
 {
+    // The arrangement of each step is its session's: the last one begun before the step ended.
+    std::vector<std::pair<std::int64_t, int>> sessions;
+    {
+        const auto sql = juce::String ("SELECT started_ms, ") + (hasLayout ? "layout" : "NULL") +
+                         " FROM sessions WHERE started_ms < ?1 ORDER BY started_ms, id";
+        Statement query (db, sql.toRawUTF8());
+        if (query.statement == nullptr)
+            return juce::Result::fail (lastError());
+        sqlite3_bind_int64 (query.statement, 1, toMs);
+        while (sqlite3_step (query.statement) == SQLITE_ROW)
+            sessions.emplace_back (sqlite3_column_int64 (query.statement, 0),
+                                   layoutOf ((const char*)sqlite3_column_text (query.statement, 1)));
+    }
+    size_t session = 0;
+
     Statement query (db, "SELECT time_ms, momentary, short_term, peaks FROM steps"
                          " WHERE time_ms > ? AND time_ms <= ? ORDER BY time_ms");
     if (query.statement == nullptr)
@@ -502,6 +525,9 @@ juce::Result LogDatabase::readSteps (std::int64_t fromMs, std::int64_t toMs,
     {
         StepRecord step;
         step.timeMs = sqlite3_column_int64 (query.statement, 0);
+        while (session < sessions.size() && sessions[session].first < step.timeMs)
+            ++session;
+        step.layout = session > 0 ? sessions[session - 1].second : SpeakerLayout::surround51;
         step.momentary = sqlite3_column_type (query.statement, 1) == SQLITE_NULL
                              ? NAN
                              : decodeLevel (sqlite3_column_int (query.statement, 1));
@@ -651,7 +677,7 @@ LogDatabase::Input LogDatabase::inputOf (std::int64_t fromMs, std::int64_t toMs)
 {
     Input input;
     const auto sql = juce::String ("SELECT channels, sample_rate, ") + (hasLayout ? "layout" : "NULL") +
-                     " FROM sessions WHERE (started_ms > ?1 AND started_ms <= ?2) OR id = (SELECT id FROM"
+                     " FROM sessions WHERE (started_ms > ?1 AND started_ms < ?2) OR id = (SELECT id FROM"
                      " sessions WHERE started_ms <= ?1 ORDER BY started_ms DESC, id DESC LIMIT 1)";
     Statement query (db, sql.toRawUTF8());
     if (query.statement == nullptr)
@@ -662,13 +688,9 @@ LogDatabase::Input LogDatabase::inputOf (std::int64_t fromMs, std::int64_t toMs)
     {
         input.channels = std::max (input.channels, sqlite3_column_int (query.statement, 0));
         input.sampleRate = std::max (input.sampleRate, sqlite3_column_double (query.statement, 1));
-        // No arrangement stored, or one this program does not know: 5.1.
-        SpeakerLayout::Named named{SpeakerLayout::surround51, 0x3Fu};
-        if (const auto* text = (const char*)sqlite3_column_text (query.statement, 2); text != nullptr)
-            if (!SpeakerLayout::fromName (text, named))
-                named.id = SpeakerLayout::surround51;
-        if (SpeakerLayout::get (named.id).numChannels > SpeakerLayout::get (input.layout).numChannels)
-            input.layout = named.id;
+        const auto layout = layoutOf ((const char*)sqlite3_column_text (query.statement, 2));
+        if (SpeakerLayout::get (layout).numChannels > SpeakerLayout::get (input.layout).numChannels)
+            input.layout = layout;
     }
     return input;
 }

@@ -89,8 +89,8 @@ public:
                               std::int64_t columnMs, const std::function<void (const Column&)>& visit);
     std::vector<LogEvent> readEvents (std::int64_t fromMs, std::int64_t toMs);
     // The input of the sessions that logged into the range: the session running at its start
-    // and those begun within it. The most channels, the highest rate (zero when none) and the
-    // widest arrangement (5.1 when none).
+    // and those begun within it (one begun at its end logs only after it). The most channels,
+    // the highest rate (zero when none) and the widest arrangement (5.1 when none).
     struct Input
     {
         int channels = 0;

@@ -59,14 +59,15 @@ int report (const LoggerOptions& o)
     juce::String out;
     if (o.daily)
     {
-        // The spot-check table: an hour a row, then the whole range.
+        // The spot-check table: an hour a row, then the whole range; every row's channel peaks
+        // in the whole range's arrangement, the table's columns.
         out << ReportOutput::csvHeader (o.target.has_value(), whole.layout);
         constexpr std::int64_t hour = 60 * 60 * 1000;
         for (auto start = o.fromMs; start < o.toMs; start += hour)
         {
             RangeReport::Result part;
-            if (const auto computed =
-                    RangeReport::compute (db, start, juce::jmin (o.toMs, start + hour), settings, part);
+            if (const auto computed = RangeReport::compute (db, start, juce::jmin (o.toMs, start + hour),
+                                                            settings, part, whole.layout);
                 computed.failed())
             {
                 std::cerr << "tarn51-logger: " << computed.getErrorMessage() << std::endl;

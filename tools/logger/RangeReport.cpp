@@ -28,10 +28,11 @@ float rounded (double value)
 
 // Hits are counted by the meter's 0.1 LU bins, as the meter counts them: a value that rounds
 // to the threshold is a hit.
-RangeReport::RangeReport (const Settings& s)
+RangeReport::RangeReport (const Settings& s, int layout)
     : settings (s), momentaryHitBin (LoudnessHistogram::binOf (s.momentaryThreshold)),
       shortTermHitBin (LoudnessHistogram::binOf (s.shortTermThreshold))
 {
+    result.layout = SpeakerLayout::get (layout).id;
 }
 
 void RangeReport::take (float value, std::int64_t timeMs, int hitBin, std::vector<float>& values,
@@ -59,9 +60,18 @@ void RangeReport::add (const StepRecord& step)
     take (step.shortTerm, step.timeMs, shortTermHitBin, shortTerm, result.maxShortTerm,
           result.maxShortTermTime, result.shortTermHits);
 
+    const auto& stepLayout = SpeakerLayout::get (step.layout);
+    if (stepLayout.id != result.layout && stepLayout.id != mappedLayout)
+    {
+        mappedLayout = stepLayout.id;
+        for (int c = 0; c < stepLayout.numChannels; ++c)
+            channelMap[c] = SpeakerLayout::get (result.layout).channelFor (stepLayout.speakers[c]);
+    }
+
     for (int c = 0; c < step.numChannels; ++c)
     {
-        result.channelPeaks[c] = std::fmax (result.channelPeaks[c], step.truePeak[c]);
+        if (const auto channel = stepLayout.id == result.layout ? c : channelMap[c]; channel >= 0)
+            result.channelPeaks[channel] = std::fmax (result.channelPeaks[channel], step.truePeak[c]);
         if (step.truePeak[c] > result.maxTruePeak)
         {
             result.maxTruePeak = step.truePeak[c];
@@ -159,17 +169,16 @@ RangeReport::Result RangeReport::finish (std::int64_t fromMs, std::int64_t toMs,
 }
 
 juce::Result RangeReport::compute (LogDatabase& db, std::int64_t fromMs, std::int64_t toMs,
-                                   const Settings& settings, Result& result)
+                                   const Settings& settings, Result& result, int layout)
 {
-    RangeReport report (settings);
+    const auto input = db.inputOf (fromMs, toMs);
+    RangeReport report (settings, layout >= 0 ? layout : input.layout);
     if (const auto read = db.readSteps (fromMs, toMs, [&report] (const StepRecord& s) { report.add (s); });
         read.failed())
         return read;
 
     result = report.finish (fromMs, toMs, db.readEvents (fromMs, toMs));
-    const auto input = db.inputOf (fromMs, toMs);
     result.numChannels = input.channels;
     result.sampleRate = input.sampleRate;
-    result.layout = input.layout;
     return juce::Result::ok();
 }

@@ -45,14 +45,17 @@ public:
         bool failedTarget (const Settings& s) const { return s.target && !verdict.passed(); }
     };
 
-    // Accumulates steps in time order; finish() then computes the result.
-    explicit RangeReport (const Settings& settings);
+    // Accumulates steps in time order; finish() then computes the result. The channel peaks
+    // are kept in `layout`; a step measured in another arrangement gives each channel's peak to
+    // the channel of `layout` that carries that speaker (SpeakerLayout::channelFor).
+    explicit RangeReport (const Settings& settings, int layout = SpeakerLayout::surround51);
     void add (const StepRecord& step);
     Result finish (std::int64_t fromMs, std::int64_t toMs, std::vector<LogEvent> events);
 
-    // The whole report for a range of a database.
+    // The whole report for a range of a database, its channel peaks in `layout` (by default,
+    // -1, the range's own arrangement: the widest of its sessions).
     static juce::Result compute (LogDatabase& db, std::int64_t fromMs, std::int64_t toMs,
-                                 const Settings& settings, Result& result);
+                                 const Settings& settings, Result& result, int layout = -1);
 
     // BS.1770 gating over block loudness values (LUFS; NaN ignored): absolute gate at -70,
     // relative gate 10 LU below the mean of the blocks above it. NaN when nothing passes.
@@ -72,4 +75,8 @@ private:
     Result result;
     std::vector<float> momentary, shortTerm;
     int momentaryHitBin, shortTermHitBin;
+    // The channel of the report's arrangement for each channel of the last step's, when the two
+    // differ (-1: none, as an LFE channel where the report has none).
+    int mappedLayout = -1;
+    int channelMap[StepRecord::maxChannels]{};
 };

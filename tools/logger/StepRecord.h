@@ -21,8 +21,8 @@ struct StepRecord
     float truePeak[maxChannels]{silent, silent, silent, silent, silent, silent,
                                 silent, silent, silent, silent, silent, silent};
     int numChannels = 0;
-    // The arrangement the peaks are in (a SpeakerLayout id). Steps read back from a database
-    // do not carry it: their session does.
+    // The arrangement the peaks are in (a SpeakerLayout id). The database keeps it with the
+    // session; steps read back take their session's.
     int layout = SpeakerLayout::surround51;
 
     float maxTruePeak() const noexcept
