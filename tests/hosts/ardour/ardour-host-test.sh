@@ -60,7 +60,8 @@ read -r _ _ saved _ expected < <(grep '^saved stereo' "$log")
     fail "TruePeak Max Level came back as $saved, saved as $expected"
 
 # One export. ardour7-export 7.3 corrupts its own heap now and then, with or without a plug-in
-# in the session (1 export in 20 of a session without one, under load): it then dies inside
+# in the session (under load, 5 exports in 20 of this session with its plug-ins taken out, 4 in
+# 20 with them; valgrind sees no invalid access in an export with them): it then dies inside
 # glibc's allocator, mostly while it frees its export channels, and the file may hold garbage.
 # So it runs under gdb (with the environment its wrapper script sets): a death in the
 # allocator with none of the plug-in's code on that thread's stack is that fault of the host,
