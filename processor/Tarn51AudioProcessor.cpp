@@ -394,11 +394,15 @@ void Tarn51AudioProcessor::setMeterLayout (int layoutId) noexcept
 
     // A plug-in bus that names no speakers may take the arrangement asked for.
     if (!isStandalone())
+    {
         updateBusArrangement();
+    }
     else
+    {
         // The program's own choice: the pages show it at once, also while no audio device
         // runs; the audio thread applies it to the measurement with its next block.
         readings.layout = requestedLayout;
+    }
 }
 
 int Tarn51AudioProcessor::getMeterLayout() const noexcept

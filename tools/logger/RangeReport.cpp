@@ -64,8 +64,10 @@ void RangeReport::add (const StepRecord& step)
     if (stepLayout.id != result.layout && stepLayout.id != mappedLayout)
     {
         mappedLayout = stepLayout.id;
-        for (int c = 0; c < stepLayout.numChannels; ++c)
-            channelMap[c] = SpeakerLayout::get (result.layout).channelFor (stepLayout.speakers[c]);
+        for (int c = 0; c < StepRecord::maxChannels; ++c)
+            channelMap[c] = c < stepLayout.numChannels
+                                ? SpeakerLayout::get (result.layout).channelFor (stepLayout.speakers[c])
+                                : -1;
     }
 
     for (int c = 0; c < step.numChannels; ++c)
