@@ -499,14 +499,19 @@ juce::Result LogDatabase::readSteps (std::int64_t fromMs, std::int64_t toMs,
                                      const std::function<void (const StepRecord&)>& visit)
 {
     // The arrangement of each step is its session's: the last one begun before the step ended.
+    // Only the sessions from the one running at the range's start on (a stream logger begins
+    // one at every reconnection).
     std::vector<std::pair<std::int64_t, int>> sessions;
     {
         const auto sql = juce::String ("SELECT started_ms, ") + (hasLayout ? "layout" : "NULL") +
-                         " FROM sessions WHERE started_ms < ?1 ORDER BY started_ms, id";
+                         " FROM sessions WHERE started_ms < ?2 AND started_ms >= IFNULL((SELECT"
+                         " MAX(started_ms) FROM sessions WHERE started_ms <= ?1), ?1)"
+                         " ORDER BY started_ms, id";
         Statement query (db, sql.toRawUTF8());
         if (query.statement == nullptr)
             return juce::Result::fail (lastError());
-        sqlite3_bind_int64 (query.statement, 1, toMs);
+        sqlite3_bind_int64 (query.statement, 1, fromMs);
+        sqlite3_bind_int64 (query.statement, 2, toMs);
         while (sqlite3_step (query.statement) == SQLITE_ROW)
             sessions.emplace_back (sqlite3_column_int64 (query.statement, 0),
                                    layoutOf ((const char*)sqlite3_column_text (query.statement, 1)));

@@ -29,7 +29,7 @@ public:
         std::int64_t numSteps = 0;
         int numChannels = 0;                    // input channels of the sessions in the range (the most)
         double sampleRate = 0.0;                // their rate (the highest)
-        int layout = SpeakerLayout::surround51; // their arrangement (the widest)
+        int layout = SpeakerLayout::surround51; // the channel peaks' (theirs, the widest, or asked)
         double integrated = NAN, loudnessRange = NAN, rangeLow = NAN, rangeHigh = NAN;
         float maxMomentary = NAN, maxShortTerm = NAN, maxTruePeak = -INFINITY;
         std::int64_t maxMomentaryTime = 0, maxShortTermTime = 0, maxTruePeakTime = 0;
